@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel {
+
+struct Settings {
+  bool test = false;
+  std::int64_t num_locations = 5;
+  double radius = 1.5;
+  std::string video_folder;
+};
+
+// What the command line asks for. The entry prints `text` and ends with `exit_status` unless
+// settings came out.
+struct ParseOutcome {
+  enum class Kind { settings, help, usage_error };
+
+  Kind kind = Kind::settings;
+  Settings settings;
+  std::string text;  // help for standard output, or usage and error for standard error
+
+  int exit_status() const { return kind == Kind::usage_error ? 2 : 0; }
+};
+
+// `args` excludes the program name and ROS remapping arguments; `program_path` names the program
+// in the usage line by its last path component.
+ParseOutcome parse_args(const std::vector<std::string>& args, const std::string& program_path);
+
+// Decimal digits with an optional sign and surrounding blanks.
+std::optional<std::int64_t> parse_integer(std::string_view text);
+
+// Decimal notation with optional sign, fraction and exponent, or inf, infinity, nan in any case.
+std::optional<double> parse_real(std::string_view text);
+
+// The four settings as echoed at start-up, each line indented by nine spaces.
+std::vector<std::string> settings_echo_lines(const Settings& settings);
+
+class EmptyVideoFolder : public std::invalid_argument {
+ public:
+  EmptyVideoFolder() : std::invalid_argument("the video folder path is empty") {}
+};
+
+// The folder path ending in exactly the one "/" it may need; throws EmptyVideoFolder for "".
+std::string with_trailing_slash(const std::string& folder);
+
+}  // namespace zel

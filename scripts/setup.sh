@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what the build needs from Debian (only what is missing), then configures and builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  g++ cmake make pkg-config libgtest-dev
+  libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
+  ros-core catkin python3-rospy
+)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+  sudo=""
+  [[ $(id -u) -eq 0 ]] || sudo="sudo"
+  echo "Installing ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# catkin's CMake needs Debian's own Python, which may not be the first python3 on PATH.
+# ZEL_BUILD_DIR and ZEL_CMAKE_ARGS select other builds, such as the sanitizer ones.
+build_dir=${ZEL_BUILD_DIR:-build}
+mkdir -p "$build_dir"
+cmake -S . -B "$build_dir" -DPYTHON_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  ${ZEL_CMAKE_ARGS:-} >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
+cmake --build "$build_dir" -j"$(nproc)" >"$build_dir/build.log" 2>&1 ||
+  { tail -n 60 "$build_dir/build.log"; exit 1; }
+echo "Built: $build_dir/devel/lib/zel_video_player/zel_tq0731QX"

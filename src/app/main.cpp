@@ -1,0 +1,72 @@
+// The program entry: start the node, read the command line, check the media and hand the main
+// thread to the player. Every way out of the program is decided here.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include <cxxabi.h>
+#include <ros/ros.h>
+
+#include "zel_video_player/command_line.h"
+#include "zel_video_player/media.h"
+
+namespace {
+
+std::string type_name(const std::exception& error) {
+  int status = 0;
+  char* demangled = abi::__cxa_demangle(typeid(error).name(), nullptr, nullptr, &status);
+  std::string name = status == 0 && demangled ? demangled : typeid(error).name();
+  std::free(demangled);
+  return name;
+}
+
+int run(int argc, char** argv) {
+  // roscpp strips the remapping arguments from the vector it is given; keep the full one for
+  // removeROSArgs so the two stay separate steps.
+  std::vector<char*> init_args(argv, argv + argc);
+  int init_argc = argc;
+  ros::init(init_argc, init_args.data(), "zel_tq_video");
+  ros::start();
+  ROS_INFO("ZEL Video Player Node started");
+
+  std::vector<std::string> args;
+  ros::removeROSArgs(argc, argv, args);
+  const zel::ParseOutcome outcome =
+      zel::parse_args(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
+  if (outcome.kind == zel::ParseOutcome::Kind::help) {
+    std::cout << outcome.text << std::flush;
+    return outcome.exit_status();
+  }
+  if (outcome.kind == zel::ParseOutcome::Kind::usage_error) {
+    std::cerr << outcome.text << std::flush;
+    return outcome.exit_status();
+  }
+  const zel::Settings& settings = outcome.settings;
+
+  ROS_INFO("Using arguments:");
+  for (const auto& line : zel::settings_echo_lines(settings)) std::cout << line << std::endl;
+  const std::string video_folder = zel::with_trailing_slash(settings.video_folder);
+  if (const auto missing = zel::check_paths(video_folder)) {
+    ROS_ERROR_STREAM(*missing);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("out of memory\n", stderr);
+    return 1;
+  } catch (const std::exception& error) {
+    std::cerr << "Error: " << type_name(error) << ": " << error.what() << std::endl;
+    return 1;
+  }
+}

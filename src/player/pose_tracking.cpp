@@ -1,0 +1,71 @@
+#include "zel_video_player/pose_tracking.h"
+
+#include <numeric>
+
+#include "zel_video_player/text_form.h"
+#include "zel_video_player/world.h"
+
+namespace zel {
+
+PlayState::PlayState() : to_play_(empty_playlist()) {}
+
+PlaylistPtr empty_playlist() {
+  // Playlists are never changed once stored, so every holder can share the one "empty" list.
+  static const PlaylistPtr empty = std::make_shared<const Playlist>(Playlist{std::string(EMPTY_CLIP)});
+  return empty;
+}
+
+std::optional<int> find_location(const std::vector<Location>& locations, double radius, double x,
+                                 double y) {
+  for (std::size_t i = 0; i < locations.size(); ++i) {
+    // NaN distances compare false, so a position that is not a number is at no point.
+    if (distance(x, y, locations[i].x, locations[i].y) <= radius) return static_cast<int>(i);
+  }
+  return std::nullopt;
+}
+
+Playlist draw_playlist(int n_sample, RandomEngine& engine) {
+  const int count = std::uniform_int_distribution<int>(1, n_sample)(engine);
+  std::vector<std::size_t> order(OBJECT_LIST.size());
+  std::iota(order.begin(), order.end(), 0);
+  Playlist names;
+  // A partial Fisher-Yates shuffle: each prefix is a uniform draw without replacement.
+  for (int i = 0; i < count; ++i) {
+    const std::size_t pick =
+        std::uniform_int_distribution<std::size_t>(static_cast<std::size_t>(i), order.size() - 1)(engine);
+    std::swap(order[static_cast<std::size_t>(i)], order[pick]);
+    names.emplace_back(OBJECT_LIST[order[static_cast<std::size_t>(i)]]);
+  }
+  return names;
+}
+
+PoseTracker::PoseTracker(std::vector<Location> locations, double radius, int n_sample,
+                         PlayState& state, RandomEngine& engine, std::ostream& out)
+    : locations_(std::move(locations)),
+      radius_(radius),
+      n_sample_(n_sample),
+      state_(state),
+      engine_(engine),
+      out_(out) {}
+
+void PoseTracker::on_position(double x, double y) {
+  const auto found = find_location(locations_, radius_, x, y);
+  if (found) {
+    if (state_.location() == *found) return;
+    // Location first, then the playlist: playback stops the old clip as soon as it sees the move.
+    state_.set_location(*found);
+    print_line("Inside radius of point of interest of location " + std::to_string(*found + 1));
+    auto playlist = std::make_shared<const Playlist>(draw_playlist(n_sample_, engine_));
+    state_.set_to_play(playlist);
+    print_line("Playlist is now: " + format_name_list(*playlist));
+    return;
+  }
+  if (state_.location() != NO_LOCATION) print_line("Out of point of interest, playing empty video.");
+  // The playlist first, then the location, so the next pass after the stop already plays "empty".
+  state_.set_to_play(empty_playlist());
+  state_.set_location(NO_LOCATION);
+}
+
+void PoseTracker::print_line(const std::string& line) { out_ << line << std::endl; }
+
+}  // namespace zel

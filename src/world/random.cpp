@@ -1,0 +1,11 @@
+#include "zel_video_player/random.h"
+
+namespace zel {
+
+RandomEngine make_unseeded_engine() {
+  std::random_device entropy;
+  std::seed_seq seed{entropy(), entropy(), entropy(), entropy(), entropy(), entropy()};
+  return RandomEngine(seed);
+}
+
+}  // namespace zel
