@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "zel_video_player/demo/tour.h"
+
+namespace zel::demo {
+
+inline constexpr double DEFAULT_RADIUS = 1.5;
+
+struct TourOptions {
+  std::optional<std::string> player_output;  // a file, or "-" for standard input
+  bool test = false;                         // the four test points even when a listing is read
+  std::optional<double> radius;              // overrides the radius the player echoed
+  TourPace pace;
+  double wait = 30.0;                        // seconds to wait for the player
+  std::string output_dir = ".";
+  bool sample_media = false;                 // name the sample clip seen in each kept frame
+};
+
+struct TourCommandLine {
+  enum class Kind { run, help, usage_error };
+
+  Kind kind = Kind::run;
+  TourOptions options;
+  std::string text;  // the help, or the usage error
+
+  int exit_status() const { return kind == Kind::usage_error ? 2 : 0; }
+};
+
+// `args` holds neither the program name nor ROS remapping arguments.
+TourCommandLine parse_tour_args(const std::vector<std::string>& args);
+
+std::string tour_help();
+
+}  // namespace zel::demo

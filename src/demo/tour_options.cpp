@@ -1,0 +1,104 @@
+#include "zel_video_player/demo/tour_options.h"
+
+#include <cmath>
+#include <functional>
+#include <map>
+
+#include "zel_video_player/command_line.h"
+
+namespace zel::demo {
+namespace {
+
+class UsageError {
+ public:
+  explicit UsageError(std::string message) : message(std::move(message)) {}
+  std::string message;
+};
+
+double real_value(const std::string& option, const std::string& text, const std::function<bool(double)>& valid,
+                  const std::string& expectation) {
+  const auto value = parse_real(text);
+  if (!value || !valid(*value)) throw UsageError(option + " needs " + expectation + ", not '" + text + "'");
+  return *value;
+}
+
+bool positive(double value) { return std::isfinite(value) && value > 0.0; }
+bool not_negative(double value) { return std::isfinite(value) && value >= 0.0; }
+bool any_number(double) { return true; }
+
+}  // namespace
+
+std::string tour_help() {
+  return "usage: zel_tour [--player_output FILE] [--test] [--radius R] [--speed M_PER_S] [--dwell SECONDS]\n"
+         "                [--wait SECONDS] [--output_dir DIR] [--sample_media]\n"
+         "\n"
+         "Plays the localiser for the ZEL video player: walks a simulated robot through every point of\n"
+         "interest, publishing its pose on /amcl_pose, keeps a frame of /camera/image from each point and\n"
+         "draws a map of the tour and a contact sheet of the frames.\n"
+         "\n"
+         "  --player_output FILE  the player's standard output, as a file or '-' for standard input; gives\n"
+         "                        the points, the radius and the playlists (default: the four test points)\n"
+         "  --test                tour the four test points even when the player's output is read\n"
+         "  --radius R            the player's radius in metres (default: as the player echoed it, or 1.5)\n"
+         "  --speed M_PER_S       walking speed (default 1.4)\n"
+         "  --dwell SECONDS       time spent at each point (default 4)\n"
+         "  --wait SECONDS        how long to wait for the player (default 30)\n"
+         "  --output_dir DIR      where the two pictures go (default: the working folder)\n"
+         "  --sample_media        the player shows the project's sample media: name the clip in each frame\n";
+}
+
+TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
+  TourCommandLine result;
+  TourOptions& options = result.options;
+  const std::map<std::string, std::function<void(const std::string&)>> valued{
+      {"--player_output", [&](const std::string& value) { options.player_output = value; }},
+      {"--radius",
+       [&](const std::string& value) { options.radius = real_value("--radius", value, any_number, "a number"); }},
+      {"--speed",
+       [&](const std::string& value) {
+         options.pace.speed = real_value("--speed", value, positive, "a positive number");
+       }},
+      {"--dwell",
+       [&](const std::string& value) {
+         options.pace.dwell = real_value("--dwell", value, not_negative, "zero or a positive number");
+       }},
+      {"--wait",
+       [&](const std::string& value) { options.wait = real_value("--wait", value, positive, "a positive number"); }},
+      {"--output_dir", [&](const std::string& value) { options.output_dir = value; }},
+  };
+  try {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      const std::string& arg = args[i];
+      if (arg == "-h" || arg == "--help") {
+        result.kind = TourCommandLine::Kind::help;
+        result.text = tour_help();
+        return result;
+      }
+      if (arg == "--test") {
+        options.test = true;
+        continue;
+      }
+      if (arg == "--sample_media") {
+        options.sample_media = true;
+        continue;
+      }
+      const auto equals = arg.find('=');
+      const auto option = valued.find(arg.substr(0, equals));
+      if (option == valued.end()) throw UsageError("unknown argument '" + arg + "'");
+      if (equals != std::string::npos) {
+        option->second(arg.substr(equals + 1));
+      } else if (i + 1 < args.size()) {
+        option->second(args[++i]);
+      } else {
+        throw UsageError(arg + " needs a value");
+      }
+    }
+    if (options.output_dir.empty()) throw UsageError("--output_dir needs a folder");
+  } catch (const UsageError& error) {
+    result.kind = TourCommandLine::Kind::usage_error;
+    result.text = tour_help().substr(0, tour_help().find("\n\n") + 1) + "zel_tour: error: " + error.message + "\n";
+  }
+  return result;
+}
+
+}  // namespace zel::demo
