@@ -13,6 +13,8 @@
 
 #include "zel_video_player/command_line.h"
 #include "zel_video_player/media.h"
+#include "zel_video_player/player.h"
+#include "zel_video_player/random.h"
 
 namespace {
 
@@ -54,6 +56,14 @@ int run(int argc, char** argv) {
     ROS_ERROR_STREAM(*missing);
     return 1;
   }
+
+  zel::RandomEngine engine = zel::make_unseeded_engine();
+  zel::ZELVideoPlayer zelplayer(video_folder, settings.num_locations, settings.radius, settings.test,
+                                engine);
+  zelplayer.main_loop();
+  // A Ctrl-C shuts ROS down on roscpp's own thread; wait for that to finish before the process
+  // tears down the library it is still using.
+  ros::shutdown();
   return 0;
 }
 

@@ -37,6 +37,7 @@ const cv::Scalar ROOM_EDGE(130, 130, 130);
 const cv::Scalar ROOM_LETTER(150, 150, 150);
 const cv::Scalar ROUTE(200, 90, 0);
 const cv::Scalar START(60, 160, 0);
+const cv::Scalar END(90, 90, 90);
 const cv::Scalar POINT(30, 30, 210);
 const int FONT = cv::FONT_HERSHEY_SIMPLEX;
 const int BOLD_FONT = cv::FONT_HERSHEY_DUPLEX;
@@ -109,6 +110,13 @@ void draw_circles(cv::Mat& map, const std::vector<Location>& points, double radi
   for (const auto& point : points) cv::circle(map, map_pixel(point.x, point.y), pixels, POINT, 2, cv::LINE_AA);
 }
 
+void draw_marker(cv::Mat& map, const Position& where, const std::string& name, const cv::Scalar& colour) {
+  const cv::Point centre = pixel_of(where);
+  cv::rectangle(map, centre - cv::Point(7, 7), centre + cv::Point(7, 7), colour, cv::FILLED);
+  put_text(map, name, centre + cv::Point(10, 22), 0.6, WHITE, 5);
+  put_text(map, name, centre + cv::Point(10, 22), 0.6, colour, 2);
+}
+
 void draw_route(cv::Mat& map, const TourPlan& plan) {
   const auto corners = plan.route();
   for (std::size_t i = 1; i < corners.size(); ++i) {
@@ -118,10 +126,8 @@ void draw_route(cv::Mat& map, const TourPlan& plan) {
     if (length < 1.0) continue;
     cv::arrowedLine(map, from, to, ROUTE, 3, cv::LINE_AA, 0, std::min(0.5, 16.0 / length));
   }
-  const cv::Point start = pixel_of(plan.start());
-  cv::rectangle(map, start - cv::Point(7, 7), start + cv::Point(7, 7), START, cv::FILLED);
-  put_text(map, "start", start + cv::Point(10, 22), 0.6, WHITE, 5);
-  put_text(map, "start", start + cv::Point(10, 22), 0.6, START, 2);
+  draw_marker(map, plan.end(), "end", END);
+  draw_marker(map, plan.start(), "start", START);
 }
 
 void draw_points(cv::Mat& map, const std::vector<Location>& points) {

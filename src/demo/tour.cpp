@@ -1,5 +1,6 @@
 #include "zel_video_player/demo/tour.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -32,13 +33,33 @@ double clearance(const Position& spot, const std::vector<Location>& points, doub
   return nearest;
 }
 
+// How near the segment from a to b comes to p.
+double segment_distance(const Position& a, const Position& b, const Location& p) {
+  const double dx = b.x - a.x;
+  const double dy = b.y - a.y;
+  const double squared = dx * dx + dy * dy;
+  const double share = squared > 0.0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / squared, 0.0, 1.0) : 0.0;
+  return distance(a.x + share * dx, a.y + share * dy, p.x, p.y);
+}
+
+bool crosses_other_circles(const Position& from, std::size_t target, const std::vector<Location>& points,
+                           double radius) {
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i != target && segment_distance(from, as_position(points[target]), points[i]) <= covering_radius(radius)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
-Position choose_start(const std::vector<Location>& points, double radius) {
+Position clear_spot_near(const std::vector<Location>& points, double radius, std::size_t index) {
   if (points.empty()) return {MAP_LIMITS.x / 2.0, MAP_LIMITS.y / 2.0};
-  const Position first = as_position(points.front());
-  std::optional<Position> nearest_clear;
-  double nearest_distance = std::numeric_limits<double>::infinity();
+  const Position target = as_position(points.at(index));
+  std::optional<Position> best;
+  bool best_crosses = true;
+  double best_distance = std::numeric_limits<double>::infinity();
   Position most_clear{WALL_CLEARANCE, WALL_CLEARANCE};
   double best_clearance = -std::numeric_limits<double>::infinity();
   for (double x = WALL_CLEARANCE; x <= MAP_LIMITS.x - WALL_CLEARANCE; x += GRID_STEP) {
@@ -49,14 +70,17 @@ Position choose_start(const std::vector<Location>& points, double radius) {
         best_clearance = clear;
         most_clear = spot;
       }
-      const double to_first = distance(x, y, first.x, first.y);
-      if (clear > START_MARGIN && to_first < nearest_distance) {
-        nearest_distance = to_first;
-        nearest_clear = spot;
+      if (clear <= START_MARGIN) continue;
+      const bool crosses = crosses_other_circles(spot, index, points, radius);
+      const double to_target = distance(x, y, target.x, target.y);
+      if ((best_crosses && !crosses) || (crosses == best_crosses && to_target < best_distance)) {
+        best = spot;
+        best_crosses = crosses;
+        best_distance = to_target;
       }
     }
   }
-  return nearest_clear.value_or(most_clear);
+  return best.value_or(most_clear);
 }
 
 TourPlan::TourPlan(const std::vector<Location>& points, double radius, TourPace pace) {
@@ -71,8 +95,9 @@ TourPlan::TourPlan(const std::vector<Location>& points, double radius, TourPace 
       throw std::invalid_argument("point " + std::to_string(i + 1) + " is not on the map");
     }
   }
-  start_ = choose_start(points, radius);
-  start_is_clear_ = clearance(start_, points, radius) > 0.0;
+  start_ = clear_spot_near(points, radius, 0);
+  end_ = points.empty() ? start_ : clear_spot_near(points, radius, points.size() - 1);
+  ends_are_clear_ = clearance(start_, points, radius) > 0.0 && clearance(end_, points, radius) > 0.0;
 
   double time = 0.0;
   double yaw = 0.0;
@@ -90,7 +115,7 @@ TourPlan::TourPlan(const std::vector<Location>& points, double radius, TourPace 
     legs_.push_back({LegKind::dwell, i, here, here, time, pace.dwell, yaw});
     time += pace.dwell;
   }
-  walk(LegKind::to_start, points.size(), start_);
+  walk(LegKind::leave, points.empty() ? 0 : points.size() - 1, end_);
   duration_ = time;
 }
 
@@ -103,7 +128,7 @@ TourPose TourPlan::pose_at(double seconds) const {
     const Position at{leg.from.x + (leg.to.x - leg.from.x) * share, leg.from.y + (leg.to.y - leg.from.y) * share};
     return {at, leg.yaw, i};
   }
-  return {start_, legs_.back().yaw, std::nullopt};
+  return {end_, legs_.back().yaw, std::nullopt};
 }
 
 double TourPlan::dwell_middle(std::size_t point) const {

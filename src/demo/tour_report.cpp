@@ -17,8 +17,8 @@ std::string leg_text(const Leg& leg) {
       return "heading for point " + number + " at " + position_text(leg.to);
     case LegKind::dwell:
       return "staying at point " + number + " for " + format_real(leg.duration) + " s";
-    case LegKind::to_start:
-      return "heading back to the start at " + position_text(leg.to);
+    case LegKind::leave:
+      return "leaving point " + number + " for the end at " + position_text(leg.to);
   }
   return {};
 }

@@ -9,7 +9,7 @@
 namespace zel::demo {
 
 // The route of the simulated robot: from a start outside every point of interest, along straight
-// lines to each point in turn, a pause at each, and back to the start.
+// lines to each point in turn, a pause at each, and out again to an end beside the last point.
 
 struct Position {
   double x;
@@ -21,11 +21,11 @@ struct TourPace {
   double dwell = 4.0;  // seconds spent at each point
 };
 
-enum class LegKind { to_point, dwell, to_start };
+enum class LegKind { to_point, dwell, leave };
 
 struct Leg {
   LegKind kind;
-  std::size_t point;  // index of the point the leg leads to or stays at; unused for to_start
+  std::size_t point;  // index of the point the leg leads to, stays at or leaves
   Position from;
   Position to;
   double start_time;  // seconds from the start of the tour
@@ -39,9 +39,11 @@ struct TourPose {
   std::optional<std::size_t> leg;   // nothing before the first leg and after the last
 };
 
-// The spot on the map nearest the first point that keeps a clear margin from every circle; when
-// circles cover the whole map, the spot farthest outside them all.
-Position choose_start(const std::vector<Location>& points, double radius);
+// The spot on the map nearest the point with this index that keeps a clear margin from every
+// circle, preferring one whose straight way to the point crosses no other circle, so the player
+// sees no arrival but the one intended. When circles cover the whole map, the spot farthest outside
+// them all; the middle of the map when there are no points.
+Position clear_spot_near(const std::vector<Location>& points, double radius, std::size_t index);
 
 class TourPlan {
  public:
@@ -50,8 +52,9 @@ class TourPlan {
   TourPlan(const std::vector<Location>& points, double radius, TourPace pace);
 
   Position start() const { return start_; }
-  // Whether the start lies outside every point's circle, so the player begins and ends at none.
-  bool start_is_clear() const { return start_is_clear_; }
+  Position end() const { return end_; }
+  // Whether start and end lie outside every point's circle, so the player begins and ends at none.
+  bool ends_are_clear() const { return ends_are_clear_; }
   const std::vector<Leg>& legs() const { return legs_; }
   double duration() const { return duration_; }
   double length() const { return length_; }
@@ -59,12 +62,13 @@ class TourPlan {
   TourPose pose_at(double seconds) const;
   // The middle of the pause at the point with this index.
   double dwell_middle(std::size_t point) const;
-  // Every corner of the route in order, from the start back to the start.
+  // Every corner of the route in order, from the start to the end.
   std::vector<Position> route() const;
 
  private:
   Position start_{};
-  bool start_is_clear_ = true;
+  Position end_{};
+  bool ends_are_clear_ = true;
   std::vector<Leg> legs_;
   double duration_ = 0.0;
   double length_ = 0.0;

@@ -1,0 +1,34 @@
+#include "zel_video_player/image_conversion.h"
+
+#include <boost/make_shared.hpp>
+#include <cv_bridge/cv_bridge.h>
+#include <sensor_msgs/image_encodings.h>
+
+namespace zel {
+
+sensor_msgs::ImagePtr ImageConverter::to_message(const cv::Mat& bgr) const {
+  return cv_bridge::CvImage(std_msgs::Header(), sensor_msgs::image_encodings::BGR8, bgr).toImageMsg();
+}
+
+ImageConverter::FrameSlot ImageConverter::frame_slot(int width, int height) const {
+  FrameSlot slot;
+  slot.message = boost::make_shared<sensor_msgs::Image>();
+  if (width <= 0 || height <= 0) return slot;
+  sensor_msgs::Image& message = *slot.message;
+  message.height = static_cast<uint32_t>(height);
+  message.width = static_cast<uint32_t>(width);
+  message.encoding = sensor_msgs::image_encodings::BGR8;
+  message.is_bigendian = 0;
+  message.step = message.width * 3;
+  message.data.resize(static_cast<std::size_t>(message.step) * message.height);
+  slot.pixels = cv::Mat(height, width, CV_8UC3, message.data.data(), message.step);
+  return slot;
+}
+
+bool ImageConverter::FrameSlot::holds_frame() const {
+  return !message->data.empty() && pixels.data == message->data.data() &&
+         pixels.rows == static_cast<int>(message->height) &&
+         pixels.cols == static_cast<int>(message->width) && pixels.type() == CV_8UC3;
+}
+
+}  // namespace zel

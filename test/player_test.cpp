@@ -1,0 +1,233 @@
+// The player object inside this process, beside a private master: playback, its pace and its
+// early stops, driven through the same calls the node makes.
+#include <cv_bridge/cv_bridge.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <sstream>
+
+#include "support/media.h"
+#include "support/ros_session.h"
+#include "zel_video_player/player.h"
+
+namespace zel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+geometry_msgs::PoseWithCovarianceStamped::ConstPtr pose_at(double x, double y) {
+  auto pose = boost::make_shared<geometry_msgs::PoseWithCovarianceStamped>();
+  pose->header.frame_id = "map";
+  pose->pose.pose.position.x = x;
+  pose->pose.pose.position.y = y;
+  pose->pose.pose.position.z = 7.0;
+  pose->pose.pose.orientation.w = 1.0;
+  return pose;
+}
+
+FrameIdentity identity_of(const sensor_msgs::ImageConstPtr& image) {
+  return identify(cv_bridge::toCvShare(image, "bgr8")->image);
+}
+
+class PlayerTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { start_ros_session("player_test"); }
+
+  void SetUp() override {
+    folder_ = dir_.path() + "/";
+    player_.emplace(folder_, 3, 1.0, true, engine_, listing_);
+    ASSERT_TRUE(recorder_.wait_for_publisher(10.0));
+  }
+
+  void TearDown() override { player_.reset(); }
+
+  double seconds_to_play(const std::function<bool()>& play, bool expected_result) {
+    const ros::WallTime start = ros::WallTime::now();
+    EXPECT_EQ(play(), expected_result);
+    return (ros::WallTime::now() - start).toSec();
+  }
+
+  // Waits for the images already published to arrive.
+  void settle() { ros::WallDuration(0.2).sleep(); }
+
+  TempDir dir_;
+  std::string folder_;
+  RandomEngine engine_{1234};
+  std::stringstream listing_;
+  ImageRecorder recorder_{"/camera/image"};
+  std::optional<ZELVideoPlayer> player_;
+};
+
+TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
+  write_clip(folder_ + "cat.mp4", 1, 12, 30);
+  const double elapsed = seconds_to_play([&] { return player_->play_video("cat"); }, true);
+  settle();
+  const auto images = recorder_.images();
+  ASSERT_EQ(images.size(), 12u);
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const sensor_msgs::Image& image = *images[i];
+    EXPECT_EQ(image.encoding, "bgr8");
+    EXPECT_EQ(image.width, 160u);
+    EXPECT_EQ(image.height, 120u);
+    EXPECT_EQ(image.step, 480u);
+    EXPECT_EQ(image.is_bigendian, 0);
+    EXPECT_EQ(image.header.stamp, ros::Time());
+    EXPECT_EQ(image.header.frame_id, "");
+    const FrameIdentity identity = identity_of(images[i]);
+    EXPECT_EQ(identity.clip_code, 1);
+    EXPECT_EQ(identity.frame_index, static_cast<int>(i));
+  }
+  // Twelve periods of 1/30 s; the bounds only tell pacing from none.
+  EXPECT_GT(elapsed, 0.3);
+  EXPECT_LT(elapsed, 2.0);
+}
+
+TEST_F(PlayerTest, VideoPaceIsTheClipsRateButNeverBelowThirty) {
+  write_clip(folder_ + "dog.mp4", 2, 30, 10);
+  write_clip(folder_ + "dog1.mp4", 3, 30, 60);
+  const double slow_clip = seconds_to_play([&] { return player_->play_video("dog"); }, true);
+  const double fast_clip = seconds_to_play([&] { return player_->play_video("dog1"); }, true);
+  EXPECT_GT(slow_clip, 0.8);
+  EXPECT_LT(slow_clip, 2.0);
+  EXPECT_GT(fast_clip, 0.4);
+  EXPECT_LT(fast_clip, 0.85);
+  settle();
+  EXPECT_EQ(recorder_.count(), 60u);
+}
+
+TEST_F(PlayerTest, MissingOrUndecodableVideoPublishesNothingAndEndsTrue) {
+  std::ofstream(folder_ + "dog.mp4") << "not a video";
+  fs::create_directory(folder_ + "cat.mp4");
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("person"); }, true), 0.5);
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("dog"); }, true), 0.5);
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("cat"); }, true), 0.5);
+  settle();
+  EXPECT_EQ(recorder_.count(), 0u);
+}
+
+TEST_F(PlayerTest, VideoStopsAfterTheCurrentFrameWhenThePointChanges) {
+  write_clip(folder_ + "cat.mp4", 1, 30, 30);
+  auto playing = std::async(std::launch::async, [&] { return player_->play_video("cat"); });
+  ASSERT_TRUE(recorder_.wait_for_count(5, 5.0));
+  player_->pose_callback(pose_at(3.75, 3.5));
+  ASSERT_EQ(playing.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  EXPECT_FALSE(playing.get());
+  settle();
+  EXPECT_GE(recorder_.count(), 5u);
+  EXPECT_LE(recorder_.count(), 8u);
+  EXPECT_EQ(player_->location(), 0);
+}
+
+TEST_F(PlayerTest, AChangeBeforeTheCallIsNotSeen) {
+  write_clip(folder_ + "cat.mp4", 1, 6, 30);
+  player_->pose_callback(pose_at(10.7, 6.0));
+  EXPECT_TRUE(player_->play_video("cat"));
+  settle();
+  EXPECT_EQ(recorder_.count(), 6u);
+}
+
+TEST_F(PlayerTest, StillPublishesTheSameMessageDurationTimesRate) {
+  write_still(folder_ + "dog.jpg", 2);
+  const double elapsed = seconds_to_play([&] { return player_->play_still("dog", 2.5, 3); }, true);
+  EXPECT_GT(elapsed, 2.0);
+  EXPECT_LT(elapsed, 4.0);
+  settle();
+  const auto images = recorder_.images();
+  ASSERT_EQ(images.size(), 7u);
+  for (const auto& image : images) {
+    EXPECT_EQ(image, images.front());
+    EXPECT_EQ(identity_of(image).clip_code, 2);
+  }
+  EXPECT_TRUE(player_->play_still("dog", 0.0));
+  EXPECT_TRUE(player_->play_still("dog", -1.0, 30));
+  settle();
+  EXPECT_EQ(recorder_.count(), 7u);
+  EXPECT_THROW(player_->play_still("dog", 1.0, 0), std::invalid_argument);
+}
+
+TEST_F(PlayerTest, StillStopsEarlyWhenThePointChanges) {
+  write_still(folder_ + "dog.jpg", 2);
+  auto playing = std::async(std::launch::async, [&] { return player_->play_still("dog", 5.0, 30); });
+  ASSERT_TRUE(recorder_.wait_for_count(3, 5.0));
+  player_->pose_callback(pose_at(3.75, 3.5));
+  ASSERT_EQ(playing.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+  EXPECT_FALSE(playing.get());
+  settle();
+  EXPECT_LE(recorder_.count(), 6u);
+}
+
+TEST_F(PlayerTest, BrokenStillIsReportedInsteadOfEndingTheNode) {
+  std::ofstream(folder_ + "cat.jpg") << "not a picture";
+  EXPECT_FALSE(player_->play_still("cat", 1.0, 30));
+  EXPECT_FALSE(player_->play_still("person", 1.0, 30));
+  settle();
+  EXPECT_EQ(recorder_.count(), 0u);
+}
+
+TEST_F(PlayerTest, StillWinsOverVideo) {
+  write_clip(folder_ + "dog.mp4", 2, 3, 30);
+  EXPECT_FALSE(player_->is_still("dog"));
+  write_still(folder_ + "dog.jpg", 4);
+  EXPECT_TRUE(player_->is_still("dog"));
+}
+
+TEST_F(PlayerTest, TestModeListsTheFourFixedPointsWhateverTheCount) {
+  player_.reset();
+  EXPECT_EQ(listing_.str(),
+            "ZEL video player: Test locations:\n"
+            "    1. (3.75, 3.5)\n"
+            "    2. (10.7, 6)\n"
+            "    3. (3.78, 7.78)\n"
+            "    4. (10.6, 2.35)\n");
+}
+
+TEST_F(PlayerTest, GeneratedPointsAreListedAndEmptyListsHaveOnlyTheHeading) {
+  player_.reset();
+  std::stringstream listing;
+  {
+    ZELVideoPlayer none(folder_, 0, 1.5, false, engine_, listing);
+    EXPECT_TRUE(none.locations().empty());
+  }
+  EXPECT_EQ(listing.str(), "ZEL video player: Generated locations:\n");
+  listing.str("");
+  ZELVideoPlayer some(folder_, 3, 7.0, false, engine_, listing);
+  EXPECT_EQ(listing.str(),
+            "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n    3. (7.0, 7.0)\n");
+}
+
+TEST_F(PlayerTest, PosesOnTheTopicMoveThePlayerBetweenPoints) {
+  ros::NodeHandle node;
+  ros::Publisher poses = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+  const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
+  while (poses.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
+  poses.publish(pose_at(10.6, 2.35));
+  while (player_->location() != 3 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
+  EXPECT_EQ(player_->location(), 3);
+  const PlaylistPtr playlist = player_->to_play();
+  EXPECT_GE(playlist->size(), 1u);
+  EXPECT_LE(playlist->size(), 2u);
+  poses.publish(pose_at(0.0, 0.0));
+  while (player_->location() != NO_LOCATION && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
+  EXPECT_EQ(*player_->to_play(), Playlist{"empty"});
+  player_.reset();
+  const std::string printed = listing_.str();
+  EXPECT_NE(printed.find("Inside radius of point of interest of location 4\nPlaylist is now: ['"),
+            std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("Out of point of interest, playing empty video.\n"), std::string::npos);
+}
+
+TEST(PlayerGeometry, DistanceAndRoomsThroughRosPoints) {
+  geometry_msgs::Point a, b;
+  b.x = 3;
+  b.y = 4;
+  b.z = 50;
+  EXPECT_EQ(ZELVideoPlayer::distance(a, b), 5.0);
+  EXPECT_EQ(ZELVideoPlayer::distance(b, a), 5.0);
+}
+
+}  // namespace
+}  // namespace zel::testing

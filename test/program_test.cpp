@@ -1,0 +1,186 @@
+// The whole node as users run it: a real master, the program, a pose publisher and an image
+// subscriber in this process talking to it over TCP.
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <cv_bridge/cv_bridge.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include "support/media.h"
+#include "support/ros_session.h"
+
+namespace zel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { start_ros_session("program_test"); }
+
+  void SetUp() override {
+    media_ = scratch_.path() + "/media";
+    fs::create_directory(media_);
+    write_media_folder(media_, 10, 30);
+    ros::NodeHandle node;
+    poses_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+  }
+
+  void start(std::vector<std::string> extra_args = {}) {
+    std::vector<std::string> args{ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media_};
+    args.insert(args.end(), extra_args.begin(), extra_args.end());
+    std::map<std::string, std::string> env{{"ROS_MASTER_URI", ::getenv("ROS_MASTER_URI")},
+                                           {"ROS_HOSTNAME", "127.0.0.1"},
+                                           {"ROS_HOME", scratch_.path()}};
+    program_.emplace(args, env, scratch_.path());
+    ASSERT_TRUE(program_->wait_for_output("    4. (10.6, 2.35)", 20s)) << program_->out() << program_->err();
+  }
+
+  void send_pose(double x, double y) {
+    geometry_msgs::PoseWithCovarianceStamped pose;
+    pose.header.frame_id = "map";
+    pose.pose.pose.position.x = x;
+    pose.pose.pose.position.y = y;
+    pose.pose.pose.orientation.w = 1.0;
+    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
+    while (poses_.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
+    poses_.publish(pose);
+  }
+
+  // The clip codes of the latest images, newest last.
+  static std::vector<int> codes(const ImageRecorder& recorder, std::size_t last) {
+    const auto images = recorder.images();
+    std::vector<int> result;
+    for (std::size_t i = images.size() > last ? images.size() - last : 0; i < images.size(); ++i) {
+      result.push_back(identify(cv_bridge::toCvShare(images[i], "bgr8")->image).clip_code);
+    }
+    return result;
+  }
+
+  double cpu_seconds() const {
+    std::ifstream stat("/proc/" + std::to_string(program_->pid()) + "/stat");
+    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(content.substr(content.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+      if (i == 14 || i == 15) ticks += std::stol(field);
+    }
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+  }
+
+  TempDir scratch_;
+  std::string media_;
+  ros::Publisher poses_;
+  std::optional<Process> program_;
+};
+
+TEST_F(ProgramTest, ShowsEmptyThenThePlaylistAtAPointThenEmptyAgain) {
+  ImageRecorder recorder("/camera/image");
+  start();
+  ASSERT_TRUE(recorder.wait_for_count(15, 10.0));
+  for (int code : codes(recorder, 10)) EXPECT_EQ(code, clip_code_of("empty"));
+
+  send_pose(3.75, 3.5);
+  ASSERT_TRUE(program_->wait_for_output("Playlist is now: ", 5s)) << program_->out();
+  std::smatch playlist;
+  const std::string out = program_->out();
+  ASSERT_TRUE(std::regex_search(out, playlist, std::regex(R"(Inside radius of point of interest of location 1\nPlaylist is now: \['(\w+)'(, '(\w+)')?\]\n)")))
+      << out;
+  // Within a frame period or two the first name's clip is on the topic.
+  ros::WallDuration(0.3).sleep();
+  recorder.clear();
+  ASSERT_TRUE(recorder.wait_for_count(25, 5.0));
+  std::set<int> seen;
+  for (int code : codes(recorder, 25)) seen.insert(code);
+  std::set<int> expected{clip_code_of(playlist[1])};
+  if (playlist[3].matched) expected.insert(clip_code_of(playlist[3]));
+  EXPECT_EQ(seen, expected);
+
+  send_pose(6.0, 5.0);
+  ASSERT_TRUE(program_->wait_for_output("Out of point of interest, playing empty video.\n", 5s));
+  ros::WallDuration(0.2).sleep();
+  recorder.clear();
+  ASSERT_TRUE(recorder.wait_for_count(10, 5.0));
+  for (int code : codes(recorder, 10)) EXPECT_EQ(code, clip_code_of("empty"));
+
+  program_->signal(SIGINT);
+  EXPECT_EQ(program_->wait_for(5s), 0);
+}
+
+TEST_F(ProgramTest, FramesFlowAtAboutThirtyPerSecond) {
+  ImageRecorder recorder("/camera/image");
+  start();
+  ASSERT_TRUE(recorder.wait_for_count(5, 10.0));
+  recorder.clear();
+  ros::WallDuration(2.0).sleep();
+  const std::size_t received = recorder.count();
+  EXPECT_GT(received, 45u);
+  EXPECT_LT(received, 75u);
+}
+
+TEST_F(ProgramTest, InterruptEndsPromptlyWithStatusZeroEvenDuringAStill) {
+  write_still(media_ + "/empty.jpg", clip_code_of("empty"));
+  ImageRecorder recorder("/camera/image");
+  start();
+  ASSERT_TRUE(recorder.wait_for_count(10, 10.0));
+  const auto interrupted = std::chrono::steady_clock::now();
+  program_->signal(SIGINT);
+  EXPECT_EQ(program_->wait_for(5s), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - interrupted, 1s);
+}
+
+TEST_F(ProgramTest, RemappedImageTopicCarriesTheFrames) {
+  ImageRecorder recorder("/front/image");
+  start({"/camera/image:=/front/image"});
+  EXPECT_TRUE(recorder.wait_for_count(5, 10.0));
+}
+
+TEST_F(ProgramTest, BrokenEmptyClipNeitherSpinsNorFloodsTheLog) {
+  std::ofstream(media_ + "/empty.mp4", std::ios::trunc) << "garbage";
+  start();
+  const double cpu_before = cpu_seconds();
+  std::this_thread::sleep_for(3s);
+  const double cpu_used = cpu_seconds() - cpu_before;
+  EXPECT_LT(cpu_used, 1.0);
+  program_->signal(SIGINT);
+  EXPECT_EQ(program_->wait_for(5s), 0);
+  const auto reports = lines_containing(program_->err(), media_ + "/empty.mp4 cannot be opened");
+  EXPECT_GE(reports.size(), 1u) << program_->err();
+  EXPECT_LE(reports.size(), 1u);
+}
+
+TEST_F(ProgramTest, VanishedStillIsReportedAndTheNodeGoesOn) {
+  fs::remove(media_ + "/empty.mp4");
+  write_still(media_ + "/empty.jpg", clip_code_of("empty"));
+  ImageRecorder recorder("/camera/image");
+  start();
+  ASSERT_TRUE(recorder.wait_for_count(3, 10.0));
+  fs::remove(media_ + "/empty.jpg");
+  std::this_thread::sleep_for(9s);
+  EXPECT_FALSE(program_->wait_for(0ms).has_value()) << program_->err();
+  EXPECT_EQ(lines_containing(program_->err(), "empty{.mp4/.jpg} is missing").size(), 1u) << program_->err();
+  program_->signal(SIGINT);
+  EXPECT_EQ(program_->wait_for(5s), 0);
+}
+
+TEST_F(ProgramTest, MissingMediaStopsTheStartWithStatusOne) {
+  fs::remove(media_ + "/dog.mp4");
+  std::vector<std::string> args{ZEL_PROGRAM, "--video_folder", media_};
+  Process program(args, {{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()}}, scratch_.path());
+  EXPECT_EQ(program.wait_for(20s), 1);
+  EXPECT_NE(program.err().find("Element " + media_ + "/dog{.mp4/.jpg} does not exist! Please add it to the video folder."),
+            std::string::npos)
+      << program.err();
+  EXPECT_EQ(program.out().find("ZEL video player:"), std::string::npos) << program.out();
+}
+
+}  // namespace
+}  // namespace zel::testing

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <mutex>
+#include <vector>
+
+#include <ros/ros.h>
+#include <sensor_msgs/Image.h>
+
+#include "process.h"
+
+namespace zel::testing {
+
+// Starts a private master and makes this test process a ROS node of it, once per process.
+void start_ros_session(const std::string& node_name);
+
+// Every image that arrives on a topic, with its arrival time.
+class ImageRecorder {
+ public:
+  explicit ImageRecorder(const std::string& topic);
+
+  bool wait_for_publisher(double seconds) const;
+  // Waits until at least `count` images have arrived; false on timeout.
+  bool wait_for_count(std::size_t count, double seconds) const;
+  std::size_t count() const;
+  std::vector<sensor_msgs::ImageConstPtr> images() const;
+  std::vector<double> arrival_seconds() const;
+  void clear();
+
+ private:
+  void on_image(const sensor_msgs::ImageConstPtr& image);
+
+  mutable std::mutex mutex_;
+  std::vector<sensor_msgs::ImageConstPtr> images_;
+  std::vector<double> arrivals_;
+  ros::Subscriber subscriber_;
+};
+
+}  // namespace zel::testing
