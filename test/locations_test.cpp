@@ -53,6 +53,13 @@ TEST(GenLocations, RadiusZeroSpansTheMapAndLargeRadiusPinsEveryPoint) {
     EXPECT_EQ(point.y, 7.0);
   }
   for (const Location& point : gen_locations(100, 6.0, engine)) EXPECT_EQ(point.y, 6.0);
+  // Without a radius the points keep 5 m from the map's edges.
+  for (const Location& point : gen_locations(100, engine)) {
+    EXPECT_GE(point.x, 5.0);
+    EXPECT_LE(point.x, 8.0);
+    EXPECT_GE(point.y, 5.0);
+    EXPECT_LE(point.y, 5.7);
+  }
 }
 
 TEST(GenLocations, SameSeedSameDrawsDifferentSeedDifferentDraws) {

@@ -29,6 +29,10 @@ inline constexpr double DEFAULT_GENERATION_RADIUS = 5.0;
 // below it, so the circle around a point stays on the map.
 std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine);
 
+inline std::vector<Location> gen_locations(std::int64_t n_locations, RandomEngine& engine) {
+  return gen_locations(n_locations, DEFAULT_GENERATION_RADIUS, engine);
+}
+
 std::vector<Location> test_locations();
 
 struct DiceRoll {

@@ -78,5 +78,8 @@ int main(int argc, char** argv) {
   } catch (const std::exception& error) {
     std::cerr << "Error: " << type_name(error) << ": " << error.what() << std::endl;
     return 1;
+  } catch (...) {
+    std::cerr << "Error: an exception of unknown type" << std::endl;
+    return 1;
   }
 }

@@ -66,6 +66,9 @@ void PoseTracker::on_position(double x, double y) {
   state_.set_location(NO_LOCATION);
 }
 
-void PoseTracker::print_line(const std::string& line) { out_ << line << std::endl; }
+void PoseTracker::print_line(const std::string& line) {
+  // One write per line, so the playback thread's log lines never land in the middle of it.
+  out_ << line + "\n" << std::flush;
+}
 
 }  // namespace zel
