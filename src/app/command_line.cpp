@@ -17,7 +17,7 @@ constexpr std::size_t HELP_COLUMN = 24;
 
 enum class OptionId { help, test, num_locations, radius, video_folder };
 
-struct OptionSpec {
+struct DeclaredOption {
   OptionId id;
   std::vector<std::string> names;
   std::string placeholder;  // empty for options that take no value
@@ -25,8 +25,8 @@ struct OptionSpec {
   std::string help;
 };
 
-const std::vector<OptionSpec>& option_specs() {
-  static const std::vector<OptionSpec> specs{
+const std::vector<DeclaredOption>& declared_options() {
+  static const std::vector<DeclaredOption> options{
       {OptionId::help, {"-h", "--help"}, "", false, "show this help message and exit"},
       {OptionId::test, {"--test"}, "", false, "Run in test mode"},
       {OptionId::num_locations, {"--num_locations"}, "NUM_LOCATIONS", false,
@@ -35,7 +35,7 @@ const std::vector<OptionSpec>& option_specs() {
        "Radius of the are around the location for which a video will be played"},
       {OptionId::video_folder, {"--video_folder"}, "VIDEO_FOLDER", true, "Path to the video folder"},
   };
-  return specs;
+  return options;
 }
 
 std::string program_name(const std::string& program_path) {
@@ -43,16 +43,16 @@ std::string program_name(const std::string& program_path) {
   return slash == std::string::npos ? program_path : program_path.substr(slash + 1);
 }
 
-std::string display_names(const OptionSpec& spec) {
+std::string display_names(const DeclaredOption& declared) {
   std::string text;
-  for (const auto& name : spec.names) text += (text.empty() ? "" : "/") + name;
+  for (const auto& name : declared.names) text += (text.empty() ? "" : "/") + name;
   return text;
 }
 
-std::string usage_part(const OptionSpec& spec) {
-  std::string part = spec.names.front();
-  if (!spec.placeholder.empty()) part += " " + spec.placeholder;
-  return spec.required ? part : "[" + part + "]";
+std::string usage_part(const DeclaredOption& declared) {
+  std::string part = declared.names.front();
+  if (!declared.placeholder.empty()) part += " " + declared.placeholder;
+  return declared.required ? part : "[" + part + "]";
 }
 
 std::vector<std::string> wrap_words(const std::vector<std::string>& words, std::size_t width) {
@@ -87,7 +87,7 @@ std::vector<std::string> split_words(const std::string& text) {
 std::string usage_text(const std::string& prog) {
   const std::string prefix = "usage: ";
   std::vector<std::string> parts;
-  for (const auto& spec : option_specs()) parts.push_back(usage_part(spec));
+  for (const auto& declared : declared_options()) parts.push_back(usage_part(declared));
   std::string one_line = prefix + prog;
   for (const auto& part : parts) one_line += " " + part;
   if (one_line.size() <= TEXT_WIDTH) return one_line + "\n";
@@ -106,14 +106,14 @@ std::string usage_text(const std::string& prog) {
 std::string help_text(const std::string& prog) {
   std::string text = usage_text(prog) + "\nGenerate locations\n\noptions:\n";
   const std::string help_indent(HELP_COLUMN, ' ');
-  for (const auto& spec : option_specs()) {
+  for (const auto& declared : declared_options()) {
     std::string invocation;
-    for (const auto& name : spec.names) {
+    for (const auto& name : declared.names) {
       invocation += (invocation.empty() ? "" : ", ") + name;
-      if (!spec.placeholder.empty()) invocation += " " + spec.placeholder;
+      if (!declared.placeholder.empty()) invocation += " " + declared.placeholder;
     }
     invocation = "  " + invocation;
-    const auto help_lines = wrap_words(split_words(spec.help), TEXT_WIDTH - HELP_COLUMN);
+    const auto help_lines = wrap_words(split_words(declared.help), TEXT_WIDTH - HELP_COLUMN);
     if (invocation.size() + 2 <= HELP_COLUMN) {
       text += invocation + std::string(HELP_COLUMN - invocation.size(), ' ');
     } else {
@@ -145,7 +145,7 @@ bool looks_like_negative_number(const std::string& arg) {
 
 // One argument read as an option: which one, and the value joined to it, if any.
 struct OptionArgument {
-  const OptionSpec* spec = nullptr;  // null for an option-like argument that names no option
+  const DeclaredOption* declared = nullptr;  // null for an option-like argument that names no option
   std::string used_name;
   std::optional<std::string> joined_value;
 };
@@ -156,10 +156,10 @@ class UsageError {
   std::string message;
 };
 
-const OptionSpec* find_exact(const std::string& name) {
-  for (const auto& spec : option_specs()) {
-    for (const auto& candidate : spec.names) {
-      if (candidate == name) return &spec;
+const DeclaredOption* find_exact(const std::string& name) {
+  for (const auto& declared : declared_options()) {
+    for (const auto& candidate : declared.names) {
+      if (candidate == name) return &declared;
     }
   }
   return nullptr;
@@ -168,24 +168,24 @@ const OptionSpec* find_exact(const std::string& name) {
 // Empty when the argument is a value rather than an option.
 std::optional<OptionArgument> classify(const std::string& arg) {
   if (arg.size() < 2 || arg[0] != '-') return std::nullopt;
-  if (const OptionSpec* spec = find_exact(arg)) return OptionArgument{spec, arg, std::nullopt};
+  if (const DeclaredOption* declared = find_exact(arg)) return OptionArgument{declared, arg, std::nullopt};
 
   const auto equals = arg.find('=');
   const std::string name = arg.substr(0, equals);
   std::optional<std::string> joined;
   if (equals != std::string::npos) joined = arg.substr(equals + 1);
-  if (const OptionSpec* spec = find_exact(name)) return OptionArgument{spec, name, joined};
+  if (const DeclaredOption* declared = find_exact(name)) return OptionArgument{declared, name, joined};
 
-  std::vector<std::pair<const OptionSpec*, std::string>> matches;
+  std::vector<std::pair<const DeclaredOption*, std::string>> matches;
   if (arg[1] == '-') {
-    for (const auto& spec : option_specs()) {
-      for (const auto& candidate : spec.names) {
-        if (candidate.compare(0, name.size(), name) == 0) matches.emplace_back(&spec, candidate);
+    for (const auto& declared : declared_options()) {
+      for (const auto& candidate : declared.names) {
+        if (candidate.compare(0, name.size(), name) == 0) matches.emplace_back(&declared, candidate);
       }
     }
-  } else if (const OptionSpec* spec = find_exact(arg.substr(0, 2))) {
+  } else if (const DeclaredOption* declared = find_exact(arg.substr(0, 2))) {
     // A short option with its value run on, such as -hx.
-    return OptionArgument{spec, arg.substr(0, 2), arg.substr(2)};
+    return OptionArgument{declared, arg.substr(0, 2), arg.substr(2)};
   }
   if (matches.size() > 1) {
     std::string names;
@@ -197,9 +197,9 @@ std::optional<OptionArgument> classify(const std::string& arg) {
   return OptionArgument{nullptr, arg, std::nullopt};
 }
 
-void apply_value(const OptionSpec& spec, const std::string& value, Settings& settings) {
-  const std::string argument = "argument " + display_names(spec) + ": ";
-  switch (spec.id) {
+void apply_value(const DeclaredOption& declared, const std::string& value, Settings& settings) {
+  const std::string argument = "argument " + display_names(declared) + ": ";
+  switch (declared.id) {
     case OptionId::num_locations: {
       const auto parsed = parse_integer(value);
       if (!parsed) throw UsageError(argument + "invalid int value: " + quoted(value));
@@ -284,17 +284,17 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
         continue;
       }
       const auto option = options_ended ? std::nullopt : classify(arg);
-      if (!option || option->spec == nullptr) {
+      if (!option || option->declared == nullptr) {
         leftovers.push_back(arg);
         continue;
       }
-      const OptionSpec& spec = *option->spec;
-      if (spec.placeholder.empty()) {
+      const DeclaredOption& declared = *option->declared;
+      if (declared.placeholder.empty()) {
         if (option->joined_value) {
-          throw UsageError("argument " + display_names(spec) + ": ignored explicit argument " +
+          throw UsageError("argument " + display_names(declared) + ": ignored explicit argument " +
                            quoted(*option->joined_value));
         }
-        if (spec.id == OptionId::help) {
+        if (declared.id == OptionId::help) {
           outcome.kind = ParseOutcome::Kind::help;
           outcome.text = help_text(prog);
           return outcome;
@@ -308,10 +308,10 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
       } else if (i + 1 < args.size() && args[i + 1] != "--" && !classify(args[i + 1])) {
         value = args[++i];
       } else {
-        throw UsageError("argument " + display_names(spec) + ": expected one argument");
+        throw UsageError("argument " + display_names(declared) + ": expected one argument");
       }
-      apply_value(spec, value, outcome.settings);
-      if (spec.id == OptionId::video_folder) folder_given = true;
+      apply_value(declared, value, outcome.settings);
+      if (declared.id == OptionId::video_folder) folder_given = true;
     }
     if (!folder_given) throw UsageError("the following arguments are required: --video_folder");
     if (!leftovers.empty()) {
