@@ -1,0 +1,86 @@
+// The demo's pieces together beside a private master: the player on the sample media, the tour
+// walking the robot past its points, and the two pictures the tour leaves.
+#include <signal.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgcodecs.hpp>
+
+#include "support/process.h"
+#include "zel_video_player/demo/pictures.h"
+#include "zel_video_player/demo/player_output.h"
+#include "zel_video_player/demo/sample_media.h"
+
+namespace zel::demo {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::Process;
+using testing::RosMaster;
+using testing::TempDir;
+
+// Each robot's topics live under its own name, as they would beside other robots.
+const std::vector<std::string> REMAPPED{"/amcl_pose:=/robot1/amcl_pose", "/camera/image:=/robot1/camera/image"};
+
+std::vector<std::string> with_remapping(std::vector<std::string> args) {
+  args.insert(args.end(), REMAPPED.begin(), REMAPPED.end());
+  return args;
+}
+
+TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
+  RosMaster master;
+  TempDir dir;
+  const std::string player_log = dir.path() + "/player.out";
+  const std::string out_dir = dir.path() + "/pictures";
+  // The tour reads the player's output from a file, as the demo script arranges it.
+  std::ofstream(player_log).flush();
+  auto player_env = master.env();
+  player_env["ZEL_PLAYER_LOG"] = player_log;
+  Process player(with_remapping({"/bin/sh", "-c", "exec \"$0\" \"$@\" >>\"$ZEL_PLAYER_LOG\" 2>&1", ZEL_PLAYER,
+                                 "--test", "--video_folder", ZEL_SAMPLE_MEDIA}),
+                 player_env, dir.path());
+  Process tour(with_remapping({ZEL_TOUR, "--player_output", player_log, "--speed", "5", "--dwell", "2",
+                               "--sample_media", "--output_dir", out_dir}),
+               master.env(), dir.path());
+  const auto status = tour.wait_for(120s);
+  player.signal(SIGINT);
+  EXPECT_EQ(player.wait_for(10s), 0);
+  ASSERT_EQ(status, 0) << tour.out() << tour.err() << testing::read_file(player_log);
+  EXPECT_NE(tour.out().find("/robot1/amcl_pose"), std::string::npos) << tour.out();
+  EXPECT_NE(tour.out().find("Map: " + out_dir + "/zel_tour_map.png"), std::string::npos) << tour.out();
+  EXPECT_NE(tour.out().find("Contact sheet: " + out_dir + "/zel_tour_contact_sheet.png"), std::string::npos);
+
+  PlayerOutput said;
+  for (const auto& line : testing::split_lines(testing::read_file(player_log))) said.add_line(line);
+  ASSERT_EQ(said.points().size(), 4u);
+  ASSERT_EQ(said.arrivals().size(), 4u) << testing::read_file(player_log);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(said.arrivals()[i].number, i + 1);
+  EXPECT_FALSE(said.current()) << "the tour ends away from every point";
+
+  const cv::Mat map = cv::imread(out_dir + "/zel_tour_map.png");
+  EXPECT_EQ(map.size(), map_size());
+  const cv::Mat sheet = cv::imread(out_dir + "/zel_tour_contact_sheet.png");
+  const SheetLayout layout = contact_sheet_layout(5);
+  ASSERT_EQ(sheet.size(), layout.size);
+  EXPECT_EQ(recognise_sample_frame(sheet(layout.tiles[0])), "empty");
+  for (std::size_t i = 0; i < 4; ++i) {
+    const auto shown = recognise_sample_frame(sheet(layout.tiles[i + 1]));
+    ASSERT_TRUE(shown) << "point " << i + 1;
+    const auto& playlist = said.arrivals()[i].playlist;
+    EXPECT_NE(std::find(playlist.begin(), playlist.end(), *shown), playlist.end())
+        << "point " << i + 1 << " shows " << *shown;
+  }
+}
+
+TEST(DemoEndToEnd, TourWithoutAPlayerGivesUpAndSaysWhy) {
+  RosMaster master;
+  TempDir dir;
+  Process tour({ZEL_TOUR, "--wait", "1", "--output_dir", dir.path()}, master.env(), dir.path());
+  EXPECT_EQ(tour.wait_for(30s), 1);
+  EXPECT_NE(tour.err().find("did not subscribe to /amcl_pose"), std::string::npos) << tour.err();
+}
+
+}  // namespace
+}  // namespace zel::demo
