@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config libgtest-dev
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
-  ros-core catkin python3-rospy
+  ros-core catkin python3-rospy rosbash
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -238,11 +238,10 @@ class TourNode {
   }
 
   void keep_frame(std::size_t point, std::vector<zel::demo::SheetEntry>& sheet) {
-    const std::string caption =
-        zel::demo::playlist_caption(point, output_.current(), follower_ != nullptr);
+    const std::string caption = zel::demo::playlist_caption(point, output_.current(), follower_ != nullptr);
     sheet.push_back({latest_frame(), "point " + std::to_string(point + 1), caption});
-    say("at point " + std::to_string(point + 1) + " the player's playlist is " + caption +
-        "; the camera shows " + camera(sheet.back().frame));
+    say("at point " + std::to_string(point + 1) + " the camera shows " + camera(sheet.back().frame) +
+        (follower_ ? "; " + caption : ""));
   }
 
   void write_pictures(const std::vector<zel::Location>& points, double radius, const zel::demo::TourPlan& plan,

@@ -29,7 +29,7 @@ std::string playlist_caption(std::size_t point, const std::optional<Arrival>& he
   const std::string playlist = format_name_list(heard->playlist);
   // Overlapping circles: the player names the first point in its list that holds the robot.
   if (heard->number != point + 1) return "player at point " + std::to_string(heard->number) + ": " + playlist;
-  return playlist;
+  return "playlist " + playlist;
 }
 
 std::string camera_text(const cv::Mat& frame, bool sample_media) {

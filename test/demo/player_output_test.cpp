@@ -107,7 +107,7 @@ TEST(PlayerOutput, NewHeadingStartsAfreshAndBrokenListingsAreReported) {
 }
 
 TEST(PlaylistCaption, SaysWhatThePlayerChoseOrWhyItIsUnknown) {
-  EXPECT_EQ(playlist_caption(0, Arrival{1, {"dog1", "cat"}}, true), "['dog1', 'cat']");
+  EXPECT_EQ(playlist_caption(0, Arrival{1, {"dog1", "cat"}}, true), "playlist ['dog1', 'cat']");
   EXPECT_EQ(playlist_caption(1, Arrival{1, {"cat"}}, true), "player at point 1: ['cat']");
   EXPECT_EQ(playlist_caption(1, std::nullopt, true), "the player reported no arrival");
   EXPECT_EQ(playlist_caption(1, Arrival{2, {"cat"}}, false), "playlist not read");

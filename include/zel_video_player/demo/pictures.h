@@ -21,7 +21,7 @@ cv::Mat draw_map(const std::vector<Location>& points, double radius, const TourP
 struct SheetEntry {
   cv::Mat frame;        // any size; an empty frame leaves its tile blank with a note
   std::string title;    // "point 2"
-  std::string caption;  // "['dog1', 'cat']"
+  std::string caption;  // "playlist ['dog1', 'cat']"
 };
 
 struct SheetLayout {
