@@ -3,11 +3,13 @@
 // this file only connects it to ROS and to the clock.
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,7 +77,12 @@ class TourNode {
     wait_for_player();
     std::vector<zel::demo::SheetEntry> sheet;
     stand(plan.pose_at(0.0), SETTLE_SECONDS);
-    sheet.push_back({latest_frame(), "away from every point", "empty"});
+    if (plan.ends_are_clear()) {
+      sheet.push_back({latest_frame(), "away from every point", "empty"});
+    } else {
+      sheet.push_back({latest_frame(), "at the start",
+                       zel::demo::playlist_caption(0, output_.current(), follower_ != nullptr)});
+    }
     say("before the tour the camera shows " + camera(sheet.back().frame));
 
     walk(plan, sheet);
