@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <regex>
 
 #include "zel_video_player/text_form.h"
 
@@ -138,9 +137,54 @@ std::string quoted(const std::string& text) {
   return result + quote;
 }
 
-bool looks_like_negative_number(const std::string& arg) {
-  static const std::regex negative_number(R"(^-\d+$|^-\d*\.\d+$)");
-  return std::regex_match(arg, negative_number);
+// The number forms are scanned by hand: std::regex recurses once per character and runs out of
+// stack on an argument of a few tens of thousands of characters, which a command line may hold.
+std::size_t count_digits(std::string_view text, std::size_t from) {
+  std::size_t end = from;
+  while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+  return end - from;
+}
+
+std::size_t sign_length(std::string_view text) {
+  return !text.empty() && (text.front() == '+' || text.front() == '-') ? 1 : 0;
+}
+
+// A minus sign, then digits, or digits (perhaps none), a point and digits.
+bool looks_like_negative_number(std::string_view arg) {
+  if (arg.empty() || arg.front() != '-') return false;
+  const std::size_t whole = count_digits(arg, 1);
+  const std::size_t point = 1 + whole;
+  if (point == arg.size()) return whole > 0;
+  if (arg[point] != '.') return false;
+  const std::size_t fraction = count_digits(arg, point + 1);
+  return fraction > 0 && point + 1 + fraction == arg.size();
+}
+
+// [+-]?[0-9]+
+bool is_integer_text(std::string_view text) {
+  const std::size_t sign = sign_length(text);
+  const std::size_t digits = count_digits(text, sign);
+  return digits > 0 && sign + digits == text.size();
+}
+
+// [+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?
+bool is_decimal_text(std::string_view text) {
+  std::size_t at = sign_length(text);
+  const std::size_t whole = count_digits(text, at);
+  at += whole;
+  std::size_t fraction = 0;
+  if (at < text.size() && text[at] == '.') {
+    fraction = count_digits(text, at + 1);
+    at += 1 + fraction;
+  }
+  if (whole == 0 && fraction == 0) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    at += 1 + sign_length(text.substr(at + 1));
+    const std::size_t exponent = count_digits(text, at);
+    if (exponent == 0) return false;
+    at += exponent;
+  }
+  return at == text.size();
 }
 
 // One argument read as an option: which one, and the value joined to it, if any.
@@ -243,9 +287,8 @@ bool equals_ignoring_case(std::string_view a, std::string_view b) {
 
 std::optional<std::int64_t> parse_integer(std::string_view text) {
   const std::string_view trimmed = trim(text);
-  static const std::regex integer(R"([+-]?[0-9]+)");
+  if (!is_integer_text(trimmed)) return std::nullopt;
   const std::string digits(trimmed);
-  if (!std::regex_match(digits, integer)) return std::nullopt;
   errno = 0;
   const long long value = std::strtoll(digits.c_str(), nullptr, 10);
   if (errno == ERANGE) return std::nullopt;
@@ -263,9 +306,8 @@ std::optional<double> parse_real(std::string_view text) {
     return negative ? -HUGE_VAL : HUGE_VAL;
   }
   if (equals_ignoring_case(unsigned_body, "nan")) return negative ? -NAN : NAN;
-  static const std::regex decimal(R"([+-]?([0-9]+\.?[0-9]*|\.[0-9]+)([eE][+-]?[0-9]+)?)");
+  if (!is_decimal_text(body)) return std::nullopt;
   const std::string number(body);
-  if (!std::regex_match(number, decimal)) return std::nullopt;
   // Overflow gives an infinity and underflow zero or a subnormal, as the value's nearest double.
   return std::strtod(number.c_str(), nullptr);
 }
