@@ -1,0 +1,102 @@
+#include "decode_loop.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include <opencv2/videoio.hpp>
+
+#include "measures.h"
+
+namespace zel::bench {
+namespace {
+
+constexpr double MIN_RATE = 30.0;
+
+// The same deadlines as a ROS rate: each period counts from the previous deadline, and a loop
+// that falls more than a period behind starts afresh instead of bursting to catch up.
+class Pacer {
+ public:
+  explicit Pacer(double rate) : period_(1.0 / rate), start_(now_seconds()) {}
+
+  void sleep() {
+    const double expected_end = start_ + period_;
+    const double actual_end = now_seconds();
+    start_ = expected_end;
+    if (expected_end <= actual_end) {
+      if (actual_end > expected_end + period_) start_ = actual_end;
+      return;
+    }
+    sleep_until_seconds(expected_end);
+  }
+
+ private:
+  double period_;
+  double start_;
+};
+
+double pacing_rate(double reported_fps) {
+  return std::isfinite(reported_fps) ? std::max(reported_fps, MIN_RATE) : MIN_RATE;
+}
+
+}  // namespace
+
+SharedDecodeRecord::SharedDecodeRecord(const std::string& path, bool create) {
+  const int fd = ::open(path.c_str(), create ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR, 0600);
+  if (fd < 0) throw std::runtime_error("cannot open " + path);
+  if (create && ::ftruncate(fd, sizeof(DecodeRecord)) != 0) {
+    ::close(fd);
+    throw std::runtime_error("cannot size " + path);
+  }
+  void* mapped = ::mmap(nullptr, sizeof(DecodeRecord), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  ::close(fd);
+  if (mapped == MAP_FAILED) throw std::runtime_error("cannot map " + path);
+  record_ = static_cast<DecodeRecord*>(mapped);
+}
+
+SharedDecodeRecord::~SharedDecodeRecord() { ::munmap(record_, sizeof(DecodeRecord)); }
+
+std::vector<double> SharedDecodeRecord::decode_seconds(std::uint64_t from, std::uint64_t to) const {
+  std::vector<double> seconds;
+  if (to - from > DecodeRecord::CAPACITY) from = to - DecodeRecord::CAPACITY;
+  for (std::uint64_t i = from; i < to; ++i) {
+    seconds.push_back(record_->decode_microseconds[i % DecodeRecord::CAPACITY] * 1e-6);
+  }
+  return seconds;
+}
+
+void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_t max_frames) {
+  cv::Mat frame;
+  std::uint64_t frames = 0;
+  while (max_frames == 0 || frames < max_frames) {
+    cv::VideoCapture capture(clip, cv::CAP_FFMPEG);
+    if (!capture.isOpened()) throw std::runtime_error("cannot open " + clip);
+    Pacer pacer(pacing_rate(capture.get(cv::CAP_PROP_FPS)));
+    while (max_frames == 0 || frames < max_frames) {
+      const double start = now_seconds();
+      if (!capture.read(frame)) break;
+      const double decode = now_seconds() - start;
+      record.decode_microseconds[frames % DecodeRecord::CAPACITY] = static_cast<std::uint32_t>(decode * 1e6);
+      record.frames.store(++frames, std::memory_order_release);
+      pacer.sleep();
+    }
+  }
+}
+
+ClipStartTimes time_clip_start(const std::string& clip) {
+  const double start = now_seconds();
+  cv::VideoCapture capture(clip, cv::CAP_FFMPEG);
+  cv::Mat frame;
+  if (!capture.read(frame)) throw std::runtime_error("no first frame in " + clip);
+  const double first_frame = now_seconds();
+  capture.read(frame);
+  const double release_start = now_seconds();
+  capture.release();
+  return {first_frame - start, now_seconds() - release_start};
+}
+
+}  // namespace zel::bench

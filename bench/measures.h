@@ -1,0 +1,45 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zel::bench {
+
+// Seconds on a steady clock, the one time base of every timing in the benchmark.
+double now_seconds();
+void sleep_until_seconds(double deadline);
+
+// CPU time of every thread of the process, including threads that have ended, and its page faults
+// served without I/O (each a page first touched after a fresh allocation).
+struct ProcessCpu {
+  double user_seconds = 0;
+  double system_seconds = 0;
+  std::uint64_t minor_faults = 0;
+
+  double seconds() const { return user_seconds + system_seconds; }
+  ProcessCpu operator-(const ProcessCpu& earlier) const;
+  ProcessCpu& operator+=(const ProcessCpu& more);
+};
+ProcessCpu process_cpu(pid_t pid);
+std::int64_t resident_bytes(pid_t pid);
+int open_descriptors(pid_t pid);
+
+struct Distribution {
+  std::size_t count = 0;
+  double p1 = 0;
+  double p50 = 0;
+  double p95 = 0;
+  double p99 = 0;
+  double max = 0;
+
+  // The width that holds all but the rarest 2 %: steadier than max - min on a shared machine.
+  double spread() const { return p99 - p1; }
+};
+
+Distribution distribution_of(std::vector<double> values);
+double median(std::vector<double> values);
+
+}  // namespace zel::bench

@@ -1,0 +1,337 @@
+#include "playback_bench.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <random>
+#include <stdexcept>
+
+#include "callgrind_profile.h"
+#include "decode_loop.h"
+
+namespace zel::bench {
+namespace {
+
+namespace fs = std::filesystem;
+using zel::testing::Process;
+
+constexpr double WARM_UP_SECONDS = 2.0;
+constexpr double POINT_1_X = 3.75;  // the first of the player's test points
+constexpr double POINT_1_Y = 3.5;
+constexpr double POINT_2_X = 10.7;
+constexpr double POINT_2_Y = 6.0;
+constexpr double OUTSIDE_X = 0.5;  // more than the default radius from every test point
+constexpr double OUTSIDE_Y = 0.5;
+constexpr double SOAK_POSE_PERIOD = 0.3;
+constexpr int OPEN_REPEATS = 10;
+constexpr int CALLGRIND_LEAD_FRAMES = 3;  // frames the subscriber gets before the window opens
+// Decoding runs a frame or two ahead on worker threads. Once that pipeline is full, both ends of a
+// window cut it at about the same point, so the sum over a long window is all but exact.
+constexpr int CALLGRIND_FIRST_FRAME = 10;
+
+std::atomic<bool> interrupt_requested{false};
+
+void on_interrupt(int) { interrupt_requested = true; }
+
+void check_interrupt() {
+  if (interrupt_requested) throw Interrupted();
+}
+
+std::vector<std::string> callgrind_wrapper(const std::string& out_file) {
+  // Each dump holds what every thread did since the dump before, so a dump made before each
+  // frame read is exactly one frame's cycle: read, convert, publish, sleep.
+  return {"valgrind", "--tool=callgrind", "--dump-before=cv::VideoCapture::read*",
+          "--callgrind-out-file=" + out_file};
+}
+
+// Dump n is written just before the n-th read, so it holds the cycle of frame n - 2.
+std::string dump_of_frame(const std::string& out_file, int frame_index) {
+  return out_file + "." + std::to_string(frame_index + 2);
+}
+
+}  // namespace
+
+void install_interrupt_handler() {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void pause_for(double seconds) {
+  const double end = now_seconds() + seconds;
+  while (now_seconds() < end) {
+    check_interrupt();
+    sleep_until_seconds(std::min(end, now_seconds() + 0.05));
+  }
+  check_interrupt();
+}
+
+PlaybackBench::PlaybackBench(BenchOptions options) : options_(std::move(options)) {
+  for (const auto& [key, value] : master_.env()) ::setenv(key.c_str(), value.c_str(), 1);
+  int argc = 1;
+  char name[] = "zel_bench";
+  char* argv[] = {name, nullptr};
+  ros::init(argc, argv, "zel_bench", ros::init_options::NoSigintHandler);
+  node_.emplace();
+  probe_.emplace(*node_, "/camera/image");
+  pose_publisher_ = node_->advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
+  spinner_.emplace(1);
+  spinner_->start();
+}
+
+PlaybackBench::~PlaybackBench() {
+  spinner_->stop();
+  pose_publisher_.shutdown();
+  probe_.reset();
+  node_.reset();
+  ros::shutdown();
+}
+
+std::string PlaybackBench::work_path(const std::string& name) const { return work_.path() + "/" + name; }
+
+std::unique_ptr<Process> PlaybackBench::start_player(const std::string& media_folder,
+                                                     const std::vector<std::string>& wrapper) {
+  std::vector<std::string> argv = wrapper;
+  for (const std::string& arg : {options_.player_program, std::string("--test"), std::string("--video_folder"),
+                                 media_folder}) {
+    argv.push_back(arg);
+  }
+  return std::make_unique<Process>(argv, master_.env(), work_.path());
+}
+
+void PlaybackBench::stop(std::unique_ptr<Process>& process, double timeout_seconds) {
+  if (!process) return;
+  process->signal(SIGINT);
+  process->wait_for(std::chrono::milliseconds(static_cast<int>(timeout_seconds * 1000)));
+  process.reset();  // kills it if SIGINT was not enough
+}
+
+void PlaybackBench::wait_for_frames(std::size_t count, double timeout_seconds, const Process& player) {
+  const double end = now_seconds() + timeout_seconds;
+  while (!probe_->wait_for_count(count, 0.1)) {
+    check_interrupt();
+    if (now_seconds() > end) {
+      throw std::runtime_error("the player published too few frames; its output:\n" + player.out() + player.err());
+    }
+  }
+}
+
+void PlaybackBench::wait_for_pose_subscriber(const Process& player) {
+  const double end = now_seconds() + 30.0;
+  while (pose_publisher_.getNumSubscribers() == 0) {
+    if (now_seconds() > end) throw std::runtime_error("the player never subscribed to poses:\n" + player.err());
+    pause_for(0.05);
+  }
+}
+
+void PlaybackBench::publish_pose(double x, double y) {
+  geometry_msgs::PoseWithCovarianceStamped pose;
+  pose.header.frame_id = "map";
+  pose.header.stamp = ros::Time::now();
+  pose.pose.pose.position.x = x;
+  pose.pose.pose.position.y = y;
+  pose.pose.pose.orientation.w = 1.0;
+  pose_publisher_.publish(pose);
+}
+
+CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
+  CostRun run;
+  run.format = format;
+  run.subscribers = subscribers;
+  run.target_rate = std::max(format.fps, 30);
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  const std::size_t first = probe_->count();
+  auto player = start_player(media);
+  std::vector<std::unique_ptr<Process>> extra_subscribers;
+  for (int i = 1; i < subscribers; ++i) {
+    extra_subscribers.push_back(
+        std::make_unique<Process>(std::vector<std::string>{options_.bench_program, "subscribe"}, master_.env(),
+                                  work_.path()));
+  }
+  const std::string record_path = work_path("decode_record");
+  SharedDecodeRecord record(record_path, true);
+  auto decoder = std::make_unique<Process>(
+      std::vector<std::string>{options_.bench_program, "decode-loop", "--clip", empty_clip_path(media), "--record",
+                               record_path},
+      std::map<std::string, std::string>{}, work_.path());
+  wait_for_frames(first + 10, 60.0, *player);
+  pause_for(WARM_UP_SECONDS);
+
+  double paced_seconds = 0;
+  for (int window = 0; window < options_.windows; ++window) {
+    const std::size_t cursor_before = probe_->count();
+    const ProcessCpu node_before = process_cpu(player->pid());
+    const ProcessCpu decode_before = process_cpu(decoder->pid());
+    const std::uint64_t decoded_before = record.frames();
+    pause_for(options_.window_seconds);
+    const std::size_t cursor_after = probe_->count();
+    const ProcessCpu node_window = process_cpu(player->pid()) - node_before;
+    const ProcessCpu decode_window = process_cpu(decoder->pid()) - decode_before;
+    const std::uint64_t decoded = record.frames() - decoded_before;
+
+    // From the last frame before the window to the last one in it: what was published meanwhile.
+    const auto frames = probe_->frames(cursor_before - 1, cursor_after);
+    const std::uint64_t published = frames_published(frames, format.frames());
+    if (published == 0 || decoded == 0) throw std::runtime_error("no frames in a window at " + format.label());
+    run.ratios.push_back((node_window.seconds() / static_cast<double>(published)) /
+                         (decode_window.seconds() / static_cast<double>(decoded)));
+    run.node_cpu += node_window;
+    run.decode_cpu += decode_window;
+    run.frames_published += published;
+    run.frames_received += frames.size() - 1;
+    run.frames_decoded += decoded;
+    paced_seconds += frames.back().seconds - frames.front().seconds;
+    const auto intervals = inter_arrival_seconds(frames, format.frames());
+    run.inter_arrivals.insert(run.inter_arrivals.end(), intervals.begin(), intervals.end());
+    const auto decode_times = record.decode_seconds(decoded_before, decoded_before + decoded);
+    run.decode_times.insert(run.decode_times.end(), decode_times.begin(), decode_times.end());
+    for (std::size_t i = 1; i < decode_times.size(); ++i) run.decode_steps.push_back(decode_times[i] - decode_times[i - 1]);
+  }
+  run.achieved_rate = static_cast<double>(run.frames_published) / paced_seconds;
+  run.resident_bytes = resident_bytes(player->pid());
+
+  stop(decoder);
+  for (auto& subscriber : extra_subscribers) stop(subscriber);
+  stop(player);
+  return run;
+}
+
+SwitchRun PlaybackBench::measure_switches(const ClipFormat& format) {
+  SwitchRun run;
+  run.format = format;
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  for (int i = 0; i < OPEN_REPEATS; ++i) {
+    const ClipStartTimes times = time_clip_start(empty_clip_path(media));
+    run.open_to_first_frame.push_back(times.open_to_first_frame);
+    run.release.push_back(times.release);
+  }
+
+  auto player = start_player(media);
+  wait_for_frames(probe_->count() + 10, 60.0, *player);
+  wait_for_pose_subscriber(*player);
+  publish_pose(OUTSIDE_X, OUTSIDE_Y);
+  pause_for(1.0);
+  // Random gaps, so the pose falls at every phase of the frame period.
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> gap(0.25, 0.45);
+  for (int i = 0; i < options_.switches; ++i) {
+    pause_for(gap(random));
+    const bool arriving = i % 2 == 0;
+    const int expected_code = arriving ? OBJECT_CLIP_CODE : EMPTY_CLIP_CODE;
+    const std::size_t cursor = probe_->count();
+    const double sent = now_seconds();
+    publish_pose(arriving ? POINT_1_X : OUTSIDE_X, arriving ? POINT_1_Y : OUTSIDE_Y);
+    const auto first_frame = probe_->wait_for_frame(
+        cursor, [&](const ArrivedFrame& frame) { return frame.clip_code == expected_code && frame.frame_index == 0; },
+        3.0);
+    if (first_frame) {
+      run.latencies.push_back(first_frame->seconds - sent);
+    } else {
+      ++run.missed;
+    }
+  }
+  stop(player);
+  return run;
+}
+
+SoakRun PlaybackBench::soak(const ClipFormat& format) {
+  SoakRun run;
+  run.format = format;
+  run.seconds = options_.soak_seconds;
+  run.warm_up_seconds = std::clamp(0.2 * options_.soak_seconds, 10.0, 60.0);
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  auto player = start_player(media);
+  const std::size_t first = probe_->count();
+  wait_for_frames(first + 10, 60.0, *player);
+  wait_for_pose_subscriber(*player);
+
+  const double points[][2] = {{POINT_1_X, POINT_1_Y}, {POINT_2_X, POINT_2_Y}, {OUTSIDE_X, OUTSIDE_Y}};
+  const double start = now_seconds();
+  double next_pose = start;
+  double next_sample = start;
+  while (now_seconds() < start + run.seconds) {
+    check_interrupt();
+    const double now = now_seconds();
+    if (now >= next_pose) {
+      const auto& point = points[run.switches % 3];
+      publish_pose(point[0], point[1]);
+      ++run.switches;
+      next_pose += SOAK_POSE_PERIOD;
+    }
+    if (now >= next_sample) {
+      run.samples.push_back({now - start, resident_bytes(player->pid()), open_descriptors(player->pid())});
+      next_sample += 1.0;
+    }
+    pause_for(std::max(0.0, std::min(next_pose, next_sample) - now_seconds()));
+  }
+  run.frames_received = probe_->count() - first;
+  stop(player);
+  return run;
+}
+
+CallgrindRun PlaybackBench::measure_instructions(const ClipFormat& format) {
+  CallgrindRun run;
+  run.format = format;
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  const std::string node_out = work_path("callgrind_node_" + format.folder_name());
+  const std::string decode_out = work_path("callgrind_decode_" + format.folder_name());
+  const std::size_t cursor = probe_->count();
+  auto player = start_player(media, callgrind_wrapper(node_out));
+  wait_for_frames(cursor + 1, 300.0, *player);
+  run.first_frame = std::max(CALLGRIND_FIRST_FRAME,
+                             probe_->frames(cursor, cursor + 1).front().frame_index + CALLGRIND_LEAD_FRAMES);
+  // The window stays within one pass of the clip: the reopening between passes is not a frame.
+  run.frames = std::min(options_.callgrind_frames, format.frames() - run.first_frame - 2);
+  if (run.frames <= 0) throw std::runtime_error("the clip is too short for the callgrind window");
+  const int end_frame = run.first_frame + run.frames;
+
+  const std::string record_path = work_path("callgrind_record");
+  SharedDecodeRecord record(record_path, true);
+  std::vector<std::string> decoder_argv = callgrind_wrapper(decode_out);
+  for (const std::string& arg : {options_.bench_program, std::string("decode-loop"), std::string("--clip"),
+                                 empty_clip_path(media), std::string("--record"), record_path,
+                                 std::string("--frames"), std::to_string(end_frame + 1)}) {
+    decoder_argv.push_back(arg);
+  }
+  auto decoder = std::make_unique<Process>(decoder_argv, std::map<std::string, std::string>{}, work_.path());
+
+  // The dump after the window's last is written only once the last is complete.
+  const double deadline = now_seconds() + 600.0;
+  while (!fs::exists(dump_of_frame(node_out, end_frame)) || decoder->wait_for(std::chrono::milliseconds(0)) == std::nullopt) {
+    if (now_seconds() > deadline) throw std::runtime_error("callgrind runs did not finish in time");
+    if (player->wait_for(std::chrono::milliseconds(0))) throw std::runtime_error("the player under callgrind ended:\n" + player->err());
+    pause_for(0.5);
+  }
+  for (const auto& frame : probe_->frames(cursor, probe_->count())) {
+    if (frame.frame_index >= run.first_frame && frame.frame_index < end_frame) ++run.frames_received_in_window;
+  }
+  stop(player, 60.0);
+  if (decoder->wait_for(std::chrono::milliseconds(0)) != 0) throw std::runtime_error("the decode-only loop failed:\n" + decoder->err());
+
+  std::map<std::string, std::int64_t> extra;
+  for (int frame = run.first_frame; frame < end_frame; ++frame) {
+    const CallgrindDump node_dump = read_callgrind_dump(dump_of_frame(node_out, frame));
+    const CallgrindDump decode_dump = read_callgrind_dump(dump_of_frame(decode_out, frame));
+    run.node_instructions += node_dump.total;
+    run.decode_instructions += decode_dump.total;
+    for (const auto& [function, cost] : node_dump.self_by_function) extra[function] += static_cast<std::int64_t>(cost);
+    for (const auto& [function, cost] : decode_dump.self_by_function) extra[function] -= static_cast<std::int64_t>(cost);
+  }
+  run.extra_by_function = std::move(extra);
+  return run;
+}
+
+int run_subscriber(int argc, char** argv) {
+  ros::init(argc, argv, "zel_bench_subscriber", ros::init_options::AnonymousName);
+  ros::NodeHandle node;
+  const ros::Subscriber subscriber = node.subscribe<sensor_msgs::Image>(
+      "/camera/image", 2, [](const sensor_msgs::ImageConstPtr&) {}, ros::VoidConstPtr(),
+      ros::TransportHints().tcpNoDelay());
+  ros::spin();
+  return 0;
+}
+
+}  // namespace zel::bench

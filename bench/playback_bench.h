@@ -1,0 +1,130 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/ros.h>
+
+#include "clips.h"
+#include "frame_probe.h"
+#include "measures.h"
+#include "process.h"
+
+namespace zel::bench {
+
+struct BenchOptions {
+  std::string player_program;
+  std::string bench_program;  // this program, for its decode-only and subscriber roles
+  std::string clips_root;
+  int windows = 3;
+  double window_seconds = 4.0;
+  int switches = 40;
+  double soak_seconds = 60.0;
+  int callgrind_frames = 100;  // 0 skips the callgrind runs
+};
+
+// Node and decode-only loop side by side on one clip, at one pace, over the same windows.
+struct CostRun {
+  ClipFormat format{};
+  int subscribers = 1;
+  std::vector<double> ratios;  // per window: node CPU per published frame / decode-only CPU per frame
+  ProcessCpu node_cpu;         // over all windows
+  ProcessCpu decode_cpu;
+  std::uint64_t frames_published = 0;
+  std::uint64_t frames_received = 0;
+  std::uint64_t frames_decoded = 0;
+  double target_rate = 0;
+  double achieved_rate = 0;
+  std::vector<double> inter_arrivals;  // seconds, at the benchmark's subscriber
+  std::vector<double> decode_times;    // seconds in the read of each frame of the decode-only loop
+  // Differences of consecutive decode times: a frame published right after its decode arrives
+  // this much later or earlier than one period after the frame before.
+  std::vector<double> decode_steps;
+  std::int64_t resident_bytes = 0;
+
+  double node_cpu_per_frame() const { return node_cpu.seconds() / static_cast<double>(frames_published); }
+  double decode_cpu_per_frame() const { return decode_cpu.seconds() / static_cast<double>(frames_decoded); }
+};
+
+struct SwitchRun {
+  ClipFormat format{};
+  std::vector<double> latencies;  // seconds from the pose to the new clip's first frame
+  int missed = 0;
+  std::vector<double> open_to_first_frame;  // seconds, the clip opened alone
+  std::vector<double> release;              // seconds, the clip released alone
+};
+
+struct SoakSample {
+  double seconds;
+  std::int64_t resident_bytes;
+  int descriptors;
+};
+
+struct SoakRun {
+  ClipFormat format{};
+  double seconds = 0;
+  double warm_up_seconds = 0;
+  int switches = 0;
+  std::uint64_t frames_received = 0;
+  std::vector<SoakSample> samples;
+};
+
+struct CallgrindRun {
+  ClipFormat format{};
+  int first_frame = 0;
+  int frames = 0;
+  std::uint64_t node_instructions = 0;    // over the window's frames
+  std::uint64_t decode_instructions = 0;  // over the same frames of the clip
+  std::map<std::string, std::int64_t> extra_by_function;  // node minus decode-only, per function
+  std::uint64_t frames_received_in_window = 0;
+};
+
+class Interrupted : public std::runtime_error {
+ public:
+  Interrupted() : std::runtime_error("interrupted") {}
+};
+
+// Throws Interrupted once the user has asked the benchmark to stop.
+void pause_for(double seconds);
+void install_interrupt_handler();
+
+// The benchmark's own ROS node beside a private master, and the runs it makes of the player.
+class PlaybackBench {
+ public:
+  explicit PlaybackBench(BenchOptions options);
+  ~PlaybackBench();
+
+  CostRun measure_cost(const ClipFormat& format, int subscribers);
+  SwitchRun measure_switches(const ClipFormat& format);
+  SoakRun soak(const ClipFormat& format);
+  CallgrindRun measure_instructions(const ClipFormat& format);
+
+ private:
+  std::unique_ptr<zel::testing::Process> start_player(const std::string& media_folder,
+                                                      const std::vector<std::string>& wrapper = {});
+  void stop(std::unique_ptr<zel::testing::Process>& process, double timeout_seconds = 15.0);
+  void wait_for_frames(std::size_t count, double timeout_seconds, const zel::testing::Process& player);
+  void wait_for_pose_subscriber(const zel::testing::Process& player);
+  void publish_pose(double x, double y);
+  std::string work_path(const std::string& name) const;
+
+  BenchOptions options_;
+  zel::testing::RosMaster master_;
+  zel::testing::TempDir work_;
+  std::optional<ros::NodeHandle> node_;
+  std::optional<FrameProbe> probe_;
+  ros::Publisher pose_publisher_;
+  std::optional<ros::AsyncSpinner> spinner_;
+};
+
+// The extra subscribers of the subscriber-count runs: take every image, do nothing with it.
+int run_subscriber(int argc, char** argv);
+
+}  // namespace zel::bench

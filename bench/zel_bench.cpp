@@ -1,0 +1,355 @@
+// The player's benchmark: cost per frame against decoding alone, pacing, switch latency, memory
+// over a soak, and cost with several subscribers. Every figure is printed beside its baseline.
+// The same program also plays the two helper roles it starts as child processes.
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "decode_loop.h"
+#include "playback_bench.h"
+#include "plot.h"
+#include "report.h"
+
+namespace zel::bench {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr double MIB = 1024.0 * 1024.0;
+constexpr double CPU_RATIO_TARGET = 1.2;
+constexpr double INSTRUCTION_RATIO_TARGET = 1.10;
+constexpr double RATE_TOLERANCE = 0.01;
+constexpr double GROWTH_TARGET_BYTES = 1.0 * MIB;
+
+constexpr const char* USAGE =
+    "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
+    "                     [--windows N] [--window-seconds S] [--switches N] [--soak-seconds S]\n"
+    "                     [--callgrind-frames N (0 skips)]\n"
+    "PART is one of cost, subscribers, switch, soak, callgrind (default: all).\n"
+    "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
+
+const ClipFormat FORMAT_480_30{640, 480, 30, 5};
+const ClipFormat FORMAT_480_60{640, 480, 60, 5};
+const ClipFormat FORMAT_720_30{1280, 720, 30, 5};
+const ClipFormat FORMAT_720_60{1280, 720, 60, 5};
+const ClipFormat FORMAT_1080_30{1920, 1080, 30, 5};
+const ClipFormat FORMAT_1080_60{1920, 1080, 60, 5};
+
+std::string value_after(int& i, int argc, char** argv) {
+  if (i + 1 >= argc) throw std::invalid_argument(std::string(argv[i]) + " needs a value");
+  return argv[++i];
+}
+
+std::string cpu_model() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line)) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  }
+  return "unknown";
+}
+
+std::string load_average() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
+}
+
+std::string list_of(const std::vector<double>& values) {
+  std::string text;
+  for (const double value : values) text += (text.empty() ? "" : " ") + format("%.3f", value);
+  return text;
+}
+
+std::string cpu_columns(const ProcessCpu& cpu, std::uint64_t frames) {
+  const double n = static_cast<double>(frames);
+  return format("%6.2f = %5.2f + %4.2f %6.0f", cpu.seconds() / n * 1000, cpu.user_seconds / n * 1000,
+                cpu.system_seconds / n * 1000, static_cast<double>(cpu.minor_faults) / n);
+}
+
+void report_costs(Report& report, const std::vector<CostRun>& runs) {
+  report.heading("1. Cost per frame in CPU time: the player's CPU per published frame / a decode-only loop's CPU "
+                 "per frame");
+  report.line("   (same clip, same pace, same windows, side by side; 1 subscriber in another process;");
+  report.line("    ms of CPU per frame = user + system, and page faults per frame)");
+  report.line(format("   %-14s %-27s %-27s %7s  %-22s %s", "format", "player ms = user + sys  pf", "decode-only", "ratio",
+                     "per window", "target"));
+  for (const auto& run : runs) {
+    const double ratio = median(run.ratios);
+    const bool targeted = run.format.height == 1080;
+    report.line(format("   %-14s %-27s %-27s %7.3f  %-22s %s", run.format.label().c_str(),
+                       cpu_columns(run.node_cpu, run.frames_published).c_str(),
+                       cpu_columns(run.decode_cpu, run.frames_decoded).c_str(), ratio, list_of(run.ratios).c_str(),
+                       targeted ? format("<= %.2f %s", CPU_RATIO_TARGET, verdict(ratio <= CPU_RATIO_TARGET).c_str()).c_str()
+                                : "-"));
+  }
+}
+
+void report_instructions(Report& report, const std::vector<CallgrindRun>& runs) {
+  report.heading("1b. Cost per frame in instructions (valgrind --tool=callgrind, the same frames of the same clip)");
+  for (const auto& run : runs) {
+    const double node = static_cast<double>(run.node_instructions) / run.frames;
+    const double decode = static_cast<double>(run.decode_instructions) / run.frames;
+    const double ratio = node / decode;
+    report.line(format("   %s, frames %d-%d (%llu of them seen by the subscriber): player %.2f M/frame, decode-only "
+                       "%.2f M/frame, ratio %.3f   target <= %.2f %s",
+                       run.format.label().c_str(), run.first_frame, run.first_frame + run.frames - 1,
+                       static_cast<unsigned long long>(run.frames_received_in_window), node / 1e6, decode / 1e6, ratio,
+                       INSTRUCTION_RATIO_TARGET, verdict(ratio <= INSTRUCTION_RATIO_TARGET).c_str()));
+    std::vector<std::pair<std::int64_t, std::string>> extra;
+    for (const auto& [function, cost] : run.extra_by_function) extra.emplace_back(cost, function);
+    std::sort(extra.begin(), extra.end(), [](const auto& a, const auto& b) { return std::abs(a.first) > std::abs(b.first); });
+    report.line("     where the difference lies, per frame (player minus decode-only, own instructions of each function):");
+    for (std::size_t i = 0; i < std::min<std::size_t>(8, extra.size()); ++i) {
+      report.line(format("       %+8.3f M  %5.1f %%  %s", static_cast<double>(extra[i].first) / run.frames / 1e6,
+                         100.0 * static_cast<double>(extra[i].first) / static_cast<double>(run.decode_instructions),
+                         extra[i].second.substr(0, 110).c_str()));
+    }
+  }
+}
+
+void report_pacing(Report& report, const std::vector<CostRun>& runs) {
+  report.heading("2. Pacing: achieved rate, and inter-arrival at the subscriber beside per-frame decode times");
+  report.line("   (spread = p99 - p1, ms. decode: time in each read of the decode-only loop in the same windows;");
+  report.line("    step: difference of consecutive decode times, the part of an interval that decoding alone moves)");
+  report.line(format("   %-14s %6s %16s  %-24s %6s  %-24s %6s %6s  %s", "format", "target", "achieved",
+                     "arrival p50/p99/max", "spread", "decode p50/p99/max", "spread", "step", "verdict (rate, spread)"));
+  for (const auto& run : runs) {
+    const Distribution arrivals = distribution_of(run.inter_arrivals);
+    const Distribution decodes = distribution_of(run.decode_times);
+    const Distribution steps = distribution_of(run.decode_steps);
+    const double deviation = run.achieved_rate / run.target_rate - 1.0;
+    report.line(format("   %-14s %3.0f Hz %7.2f Hz %+5.2f%%  %6.2f /%6.2f /%6.2f   %6.2f  %6.2f /%6.2f /%6.2f   %6.2f %6.2f  %s, %s",
+                       run.format.label().c_str(), run.target_rate, run.achieved_rate, deviation * 100,
+                       arrivals.p50 * 1000, arrivals.p99 * 1000, arrivals.max * 1000, arrivals.spread() * 1000,
+                       decodes.p50 * 1000, decodes.p99 * 1000, decodes.max * 1000, decodes.spread() * 1000,
+                       steps.spread() * 1000, verdict(std::abs(deviation) <= RATE_TOLERANCE).c_str(),
+                       verdict(arrivals.spread() <= decodes.spread()).c_str()));
+  }
+}
+
+void report_switches(Report& report, const std::vector<SwitchRun>& runs) {
+  report.heading("3. Switch latency: pose on /amcl_pose to the new clip's first frame at the subscriber");
+  report.line("   (baseline: one frame period plus the clip's open-to-first-frame time, p50 of 10 opens in this run;");
+  report.line("    the release of the clip being left is also on the path, and shown beside it)");
+  for (const auto& run : runs) {
+    const Distribution latency = distribution_of(run.latencies);
+    const double period = 1.0 / std::max(run.format.fps, 30);
+    const double open = median(run.open_to_first_frame);
+    const double baseline = period + open;
+    report.line(format("   %-14s %d switches (%d missed): p50 %6.1f ms, p95 %6.1f ms, max %6.1f ms;  baseline %5.1f + %5.1f = "
+                       "%6.1f ms (release %4.1f);  p95 within it: %s",
+                       run.format.label().c_str(), static_cast<int>(run.latencies.size()), run.missed, latency.p50 * 1000,
+                       latency.p95 * 1000, latency.max * 1000, period * 1000, open * 1000, baseline * 1000,
+                       median(run.release) * 1000, verdict(run.missed == 0 && latency.p95 <= baseline).c_str()));
+  }
+}
+
+// Least-squares slope of the resident set, in bytes per second.
+double resident_trend(const std::vector<SoakSample>& samples) {
+  double mean_t = 0, mean_r = 0;
+  for (const auto& sample : samples) {
+    mean_t += sample.seconds;
+    mean_r += static_cast<double>(sample.resident_bytes);
+  }
+  mean_t /= static_cast<double>(samples.size());
+  mean_r /= static_cast<double>(samples.size());
+  double covariance = 0, variance = 0;
+  for (const auto& sample : samples) {
+    covariance += (sample.seconds - mean_t) * (static_cast<double>(sample.resident_bytes) - mean_r);
+    variance += (sample.seconds - mean_t) * (sample.seconds - mean_t);
+  }
+  return variance > 0 ? covariance / variance : 0;
+}
+
+void report_memory(Report& report, const std::vector<CostRun>& cost_runs, const SoakRun& soak) {
+  report.heading("4. Memory");
+  for (const auto& run : cost_runs) {
+    if (run.format.height != 1080) continue;
+    report.line(format("   resident set while playing %s: %.1f MiB", run.format.label().c_str(),
+                       static_cast<double>(run.resident_bytes) / MIB));
+  }
+  std::vector<SoakSample> settled;
+  for (const auto& sample : soak.samples) {
+    if (sample.seconds >= soak.warm_up_seconds) settled.push_back(sample);
+  }
+  constexpr std::size_t EDGE = 5;
+  if (settled.size() < 2 * EDGE) {
+    report.line("   soak too short to tell growth: raise --soak-seconds");
+    return;
+  }
+  auto edge_median = [&](std::size_t from) {
+    std::vector<double> values;
+    for (std::size_t i = from; i < from + EDGE; ++i) values.push_back(static_cast<double>(settled[i].resident_bytes));
+    return median(values);
+  };
+  const double start = edge_median(0);
+  const double end = edge_median(settled.size() - EDGE);
+  const double growth = end - start;
+  const double trend_per_minute = resident_trend(settled) * 60.0;
+  int fewest = settled.front().descriptors;
+  int most = fewest;
+  for (const auto& sample : settled) {
+    fewest = std::min(fewest, sample.descriptors);
+    most = std::max(most, sample.descriptors);
+  }
+  report.line(format("   soak: %.0f s at %s, the point changing every 0.3 s (%d changes, %llu frames received), "
+                     "warm-up %.0f s",
+                     soak.seconds, soak.format.label().c_str(), soak.switches,
+                     static_cast<unsigned long long>(soak.frames_received), soak.warm_up_seconds));
+  report.line(format("   resident set after warm-up %.2f MiB, at the end %.2f MiB: growth %+.2f MiB (trend %+.3f MiB/min)"
+                     "   target < 1 MiB: %s",
+                     start / MIB, end / MIB, growth / MIB, trend_per_minute / MIB,
+                     verdict(growth < GROWTH_TARGET_BYTES).c_str()));
+  report.line(format("   open descriptors after warm-up %d, at the end %d, between %d and %d throughout   target constant: %s",
+                     settled.front().descriptors, settled.back().descriptors, fewest, most,
+                     verdict(fewest == most).c_str()));
+}
+
+void report_subscribers(Report& report, const std::vector<CostRun>& runs) {
+  report.heading("5. Scale: cost per frame with 1, 2 and 4 subscribers (CPU, same method as 1.)");
+  const double one = runs.front().node_cpu_per_frame();
+  for (const auto& run : runs) {
+    report.line(format("   %s, %d subscriber%s: player %s ms/frame (%+5.1f %% on 1 subscriber), decode-only %s, "
+                       "ratio %.3f",
+                       run.format.label().c_str(), run.subscribers, run.subscribers == 1 ? " " : "s",
+                       cpu_columns(run.node_cpu, run.frames_published).c_str(), (run.node_cpu_per_frame() / one - 1) * 100,
+                       cpu_columns(run.decode_cpu, run.frames_decoded).c_str(), median(run.ratios)));
+  }
+}
+
+int run_benchmarks(int argc, char** argv) {
+  BenchOptions options;
+  options.player_program = ZEL_PROGRAM;
+  options.bench_program = fs::read_symlink("/proc/self/exe").string();
+  std::string results = "bench/results";
+  std::string only = "cost,subscribers,switch,soak,callgrind";
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << USAGE;
+      return 0;
+    }
+    if (arg == "--clips") options.clips_root = value_after(i, argc, argv);
+    else if (arg == "--player") options.player_program = value_after(i, argc, argv);
+    else if (arg == "--only") only = value_after(i, argc, argv);
+    else if (arg == "--results") results = value_after(i, argc, argv);
+    else if (arg == "--windows") options.windows = std::stoi(value_after(i, argc, argv));
+    else if (arg == "--window-seconds") options.window_seconds = std::stod(value_after(i, argc, argv));
+    else if (arg == "--switches") options.switches = std::stoi(value_after(i, argc, argv));
+    else if (arg == "--soak-seconds") options.soak_seconds = std::stod(value_after(i, argc, argv));
+    else if (arg == "--callgrind-frames") options.callgrind_frames = std::stoi(value_after(i, argc, argv));
+    else throw std::invalid_argument("unknown option " + arg);
+  }
+  if (options.clips_root.empty()) throw std::invalid_argument("--clips FOLDER is required");
+  const auto wanted = [&](const std::string& part) { return ("," + only + ",").find("," + part + ",") != std::string::npos; };
+  fs::create_directories(results);
+  fs::create_directories(options.clips_root);
+  install_interrupt_handler();
+
+  Report report(results + "/figures.txt");
+  const std::time_t now = std::time(nullptr);
+  char date[64];
+  std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
+  report.line(format("ZEL video player benchmark, %s", date));
+  report.line(format("machine: %ld cores (nproc), %s; load average at start %s", ::sysconf(_SC_NPROCESSORS_ONLN),
+                     cpu_model().c_str(), load_average().c_str()));
+  report.line(format("clips: H.264 in MP4 through OpenCV's writer, %d s each, kept in %s", FORMAT_1080_30.seconds,
+                     options.clips_root.c_str()));
+
+  PlaybackBench bench(options);
+  std::vector<CostRun> cost_runs;
+  if (wanted("cost")) {
+    std::cout << "\nmeasuring cost per frame and pacing..." << std::endl;
+    for (const auto& format : {FORMAT_480_30, FORMAT_480_60, FORMAT_720_30, FORMAT_720_60, FORMAT_1080_30, FORMAT_1080_60}) {
+      std::cout << "  " << format.label() << std::endl;
+      cost_runs.push_back(bench.measure_cost(format, 1));
+    }
+  }
+  std::vector<CostRun> subscriber_runs;
+  if (wanted("subscribers")) {
+    std::cout << "measuring cost with 1, 2 and 4 subscribers..." << std::endl;
+    for (const int subscribers : {1, 2, 4}) subscriber_runs.push_back(bench.measure_cost(FORMAT_1080_30, subscribers));
+  }
+  std::vector<SwitchRun> switch_runs;
+  if (wanted("switch")) {
+    std::cout << "measuring switch latency..." << std::endl;
+    for (const auto& format : {FORMAT_480_30, FORMAT_1080_30}) switch_runs.push_back(bench.measure_switches(format));
+  }
+  std::optional<SoakRun> soak;
+  if (wanted("soak")) {
+    std::cout << "soaking for " << options.soak_seconds << " s..." << std::endl;
+    soak = bench.soak(FORMAT_1080_30);
+  }
+  std::vector<CallgrindRun> instruction_runs;
+  if (wanted("callgrind") && options.callgrind_frames > 0) {
+    std::cout << "counting instructions under callgrind (a few minutes)..." << std::endl;
+    instruction_runs.push_back(bench.measure_instructions(FORMAT_1080_30));
+  }
+
+  if (!cost_runs.empty()) report_costs(report, cost_runs);
+  if (!instruction_runs.empty()) report_instructions(report, instruction_runs);
+  if (!cost_runs.empty()) report_pacing(report, cost_runs);
+  if (!switch_runs.empty()) report_switches(report, switch_runs);
+  if (soak) report_memory(report, cost_runs, *soak);
+  if (!subscriber_runs.empty()) report_subscribers(report, subscriber_runs);
+  if (cost_runs.empty()) return 0;
+
+  const std::string plot = results + "/pacing_and_cost.png";
+  std::vector<CostRun> pacing_runs;
+  for (const auto& run : cost_runs) {
+    if (run.format.height == 1080) pacing_runs.push_back(run);
+  }
+  draw_plot(plot, pacing_runs, cost_runs, instruction_runs);
+  report.line();
+  report.line("plot: " + plot);
+  return 0;
+}
+
+int run_decode_loop_command(int argc, char** argv) {
+  std::string clip, record_path;
+  std::uint64_t frames = 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--clip") clip = value_after(i, argc, argv);
+    else if (arg == "--record") record_path = value_after(i, argc, argv);
+    else if (arg == "--frames") frames = std::stoull(value_after(i, argc, argv));
+    else throw std::invalid_argument("unknown option " + arg);
+  }
+  SharedDecodeRecord record(record_path, false);
+  run_decode_loop(clip, record.record(), frames);
+  return 0;
+}
+
+
+}  // namespace
+}  // namespace zel::bench
+
+int main(int argc, char** argv) {
+  using namespace zel::bench;
+  const std::string command = argc > 1 ? argv[1] : "";
+  try {
+    if (command == "run") return run_benchmarks(argc, argv);
+    if (command == "decode-loop") return run_decode_loop_command(argc, argv);
+    if (command == "subscribe") return run_subscriber(argc, argv);
+    std::cerr << USAGE;
+    return 2;
+  } catch (const Interrupted&) {
+    std::cerr << "interrupted; everything the benchmark started has been stopped" << std::endl;
+    return 130;
+  } catch (const std::exception& error) {
+    std::cerr << "zel_bench: " << error.what() << std::endl;
+    return 1;
+  }
+}
