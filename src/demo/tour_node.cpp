@@ -61,6 +61,11 @@ bool is_player_event(const std::string& line) {
 class TourNode {
  public:
   explicit TourNode(TourOptions options) : options_(std::move(options)) {}
+  // The image callback runs on the spinner's thread: stop it before the fields it writes go.
+  ~TourNode() {
+    spinner_.stop();
+    image_subscriber_.shutdown();
+  }
 
   int run() {
     if (options_.player_output) {
