@@ -117,11 +117,13 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
   const int width = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
   const int height = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
   std::int64_t frames = 0;
+  sensor_msgs::ImagePtr last_sent;  // handed back to frame_slot, which reuses it once no one holds it
   while (cap.isOpened() && video_location == location() && !shutting_down()) {
-    ImageConverter::FrameSlot slot = bridge.frame_slot(width, height);
+    ImageConverter::FrameSlot slot = bridge.frame_slot(width, height, std::move(last_sent));
     ret = cap.read(slot.pixels);
     if (!*ret) break;
-    publish(slot.holds_frame() ? slot.message : bridge.to_message(slot.pixels));
+    last_sent = slot.holds_frame() ? slot.message : bridge.to_message(slot.pixels);
+    publish(last_sent);
     ++frames;
     r.sleep();
   }
