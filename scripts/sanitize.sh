@@ -25,7 +25,6 @@ for kind in "${kinds[@]}"; do
 
   # Set for the build too: it runs built programs (the sample media maker, test discovery).
   export ASAN_OPTIONS="log_path=$reports/asan:detect_leaks=1:detect_stack_use_after_return=1"
-  export LSAN_OPTIONS="suppressions=$suppressions/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="log_path=$reports/ubsan:print_stacktrace=1:halt_on_error=1"
   export TSAN_OPTIONS="log_path=$reports/tsan:suppressions=$suppressions/tsan.supp:print_suppressions=0:second_deadlock_stack=1"
 
@@ -35,7 +34,7 @@ for kind in "${kinds[@]}"; do
 
   suite=0
   ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 600 || suite=$?
-  unset ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS
+  unset ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS
 
   findings=("$reports"/*)
   [[ -e ${findings[0]} ]] || findings=()

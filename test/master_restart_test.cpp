@@ -1,0 +1,135 @@
+// The master stopped and started again while the node plays. ROS 1 peers keep the connections they
+// already have, so frames and poses go on flowing; the node must neither end nor spin meanwhile,
+// and an interrupt must still end it normally, also while no master is there.
+// A program of its own: this process joins a master that the test stops and starts on one port.
+#include <arpa/inet.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "support/media.h"
+#include "support/proc_stats.h"
+#include "support/process.h"
+#include "support/ros_session.h"
+
+namespace zel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+bool port_accepts(int port) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  const bool accepted = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  ::close(sock);
+  return accepted;
+}
+
+// A rosmaster that keeps its port across a stop and a start.
+class RestartableMaster {
+ public:
+  explicit RestartableMaster(const std::string& dir) : port_(free_tcp_port()), dir_(dir) {
+    env_ = {{"ROS_MASTER_URI", "http://127.0.0.1:" + std::to_string(port_)},
+            {"ROS_HOSTNAME", "127.0.0.1"},
+            {"ROS_HOME", dir},
+            {"ROS_LOG_DIR", dir + "/log"}};
+    start();
+  }
+  ~RestartableMaster() { stop(); }
+
+  void start() {
+    master_.emplace(std::vector<std::string>{"rosmaster", "--core", "-p", std::to_string(port_)}, env_, dir_);
+    for (int i = 0; i < 300 && !port_accepts(port_); ++i) std::this_thread::sleep_for(50ms);
+    if (!port_accepts(port_)) throw std::runtime_error("rosmaster did not start: " + master_->err());
+  }
+
+  void stop() {
+    if (!master_) return;
+    master_->signal(SIGINT);
+    if (!master_->wait_for(10s)) master_->signal(SIGKILL);
+    master_->wait_for(5s);
+    master_.reset();
+  }
+
+  const std::map<std::string, std::string>& env() const { return env_; }
+
+ private:
+  int port_;
+  std::string dir_;
+  std::map<std::string, std::string> env_;
+  std::optional<Process> master_;
+};
+
+double cpu_over(const Process& node, std::chrono::milliseconds window) {
+  const double before = cpu_seconds(node.pid());
+  std::this_thread::sleep_for(window);
+  return cpu_seconds(node.pid()) - before;
+}
+
+TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
+  TempDir scratch;
+  RestartableMaster master(scratch.path());
+  for (const auto& [key, value] : master.env()) ::setenv(key.c_str(), value.c_str(), 1);
+  int argc = 1;
+  char name[] = "master_restart_test";
+  char* argv[] = {name, nullptr};
+  ros::init(argc, argv, "master_restart_test", ros::init_options::NoSigintHandler);
+  ros::start();
+  ros::AsyncSpinner spinner(1);
+  spinner.start();
+
+  const std::string media = scratch.path() + "/media";
+  fs::create_directory(media);
+  write_media_folder(media, 10, 30);
+  ImageRecorder recorder("/camera/image");
+  ros::NodeHandle handle;
+  ros::Publisher poses = handle.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
+  Process node({ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media}, master.env(), scratch.path());
+  ASSERT_TRUE(recorder.wait_for_count(10, 60.0)) << node.err();
+  for (int i = 0; i < 500 && poses.getNumSubscribers() == 0; ++i) std::this_thread::sleep_for(20ms);
+  ASSERT_EQ(poses.getNumSubscribers(), 1u);
+
+  const auto send_pose = [&](double x, double y) {
+    geometry_msgs::PoseWithCovarianceStamped pose;
+    pose.pose.pose.position.x = x;
+    pose.pose.pose.position.y = y;
+    poses.publish(pose);
+  };
+  const auto frames_keep_coming = [&] {
+    const std::size_t seen = recorder.count();
+    return recorder.wait_for_count(seen + 15, 5.0);
+  };
+
+  master.stop();
+  EXPECT_TRUE(frames_keep_coming()) << node.err();
+  send_pose(3.75, 3.5);
+  EXPECT_TRUE(node.wait_for_output("Inside radius of point of interest of location 1\n", 5s)) << node.out();
+  EXPECT_LT(cpu_over(node, 1s), 0.6);
+
+  master.start();
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(frames_keep_coming()) << node.err();
+  send_pose(6.0, 5.0);
+  EXPECT_TRUE(node.wait_for_output("Out of point of interest, playing empty video.\n", 5s)) << node.out();
+  EXPECT_LT(cpu_over(node, 1s), 0.6);
+  EXPECT_FALSE(node.wait_for(0ms).has_value()) << node.err();
+
+  master.stop();
+  node.signal(SIGINT);
+  EXPECT_EQ(node.wait_for(10s), 0) << node.err();
+  master.start();
+  ros::shutdown();
+}
+
+}  // namespace
+}  // namespace zel::testing
