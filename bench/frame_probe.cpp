@@ -74,11 +74,15 @@ std::uint64_t frames_published(const std::vector<ArrivedFrame>& frames, int clip
   return published;
 }
 
-std::vector<double> inter_arrival_seconds(const std::vector<ArrivedFrame>& frames, int clip_frames) {
-  std::vector<double> intervals;
+InterArrivals inter_arrivals(const std::vector<ArrivedFrame>& frames, int clip_frames) {
+  InterArrivals intervals;
   for (std::size_t i = 1; i < frames.size(); ++i) {
-    if (index_advance(frames[i - 1], frames[i], clip_frames) == 1) {
-      intervals.push_back(frames[i].seconds - frames[i - 1].seconds);
+    if (index_advance(frames[i - 1], frames[i], clip_frames) != 1) continue;
+    const double interval = frames[i].seconds - frames[i - 1].seconds;
+    if (frames[i].frame_index == 0) {
+      intervals.between_passes.push_back(interval);
+    } else {
+      intervals.within_pass.push_back(interval);
     }
   }
   return intervals;

@@ -47,7 +47,12 @@ class FrameProbe {
 // subscriber may miss a frame, the indices do not. `clip_frames` is the length of a looping clip.
 std::uint64_t frames_published(const std::vector<ArrivedFrame>& frames, int clip_frames);
 
-// Intervals between consecutive arrivals of consecutive frames, in seconds.
-std::vector<double> inter_arrival_seconds(const std::vector<ArrivedFrame>& frames, int clip_frames);
+// Intervals in seconds between the arrivals of consecutive frames: within a pass over the clip,
+// and from a pass's last frame to the next pass's first, which also spans reopening the clip.
+struct InterArrivals {
+  std::vector<double> within_pass;
+  std::vector<double> between_passes;
+};
+InterArrivals inter_arrivals(const std::vector<ArrivedFrame>& frames, int clip_frames);
 
 }  // namespace zel::bench

@@ -18,6 +18,9 @@ namespace fs = std::filesystem;
 using zel::testing::Process;
 
 constexpr double WARM_UP_SECONDS = 2.0;
+// After a stop, a paced loop starts its rate afresh; a few frames let it settle.
+constexpr double RESUME_SETTLE_SECONDS = 0.3;
+constexpr int TRANSPORT_FLOOR_FRAMES = 60;
 constexpr double POINT_1_X = 3.75;  // the first of the player's test points
 constexpr double POINT_1_Y = 3.5;
 constexpr double POINT_2_X = 10.7;
@@ -143,6 +146,8 @@ CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
   run.subscribers = subscribers;
   run.target_rate = std::max(format.fps, 30);
   const std::string media = ensure_media_folder(options_.clips_root, format);
+  run.transport_floor = measure_transport_floor(static_cast<std::size_t>(format.width) * format.height * 3,
+                                                run.target_rate, TRANSPORT_FLOOR_FRAMES);
   const std::size_t first = probe_->count();
   auto player = start_player(media);
   std::vector<std::unique_ptr<Process>> extra_subscribers;
@@ -160,15 +165,26 @@ CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
   wait_for_frames(first + 10, 60.0, *player);
   pause_for(WARM_UP_SECONDS);
 
+  // The two take turns, each alone while the other is stopped: neither's pace suffers from the
+  // other on a small machine, and alternating windows share any drift in its load.
   double paced_seconds = 0;
   for (int window = 0; window < options_.windows; ++window) {
+    decoder->signal(SIGSTOP);
+    player->signal(SIGCONT);
+    pause_for(RESUME_SETTLE_SECONDS);
     const std::size_t cursor_before = probe_->count();
     const ProcessCpu node_before = process_cpu(player->pid());
-    const ProcessCpu decode_before = process_cpu(decoder->pid());
-    const std::uint64_t decoded_before = record.frames();
     pause_for(options_.window_seconds);
     const std::size_t cursor_after = probe_->count();
     const ProcessCpu node_window = process_cpu(player->pid()) - node_before;
+    run.resident_bytes = std::max(run.resident_bytes, resident_bytes(player->pid()));
+
+    player->signal(SIGSTOP);
+    decoder->signal(SIGCONT);
+    pause_for(RESUME_SETTLE_SECONDS);
+    const ProcessCpu decode_before = process_cpu(decoder->pid());
+    const std::uint64_t decoded_before = record.frames();
+    pause_for(options_.window_seconds);
     const ProcessCpu decode_window = process_cpu(decoder->pid()) - decode_before;
     const std::uint64_t decoded = record.frames() - decoded_before;
 
@@ -184,15 +200,19 @@ CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
     run.frames_received += frames.size() - 1;
     run.frames_decoded += decoded;
     paced_seconds += frames.back().seconds - frames.front().seconds;
-    const auto intervals = inter_arrival_seconds(frames, format.frames());
-    run.inter_arrivals.insert(run.inter_arrivals.end(), intervals.begin(), intervals.end());
+    // Only intervals between two frames of the window: the one before it spans the stop.
+    const InterArrivals intervals = inter_arrivals(probe_->frames(cursor_before, cursor_after), format.frames());
+    run.inter_arrivals.insert(run.inter_arrivals.end(), intervals.within_pass.begin(), intervals.within_pass.end());
+    run.pass_gaps.insert(run.pass_gaps.end(), intervals.between_passes.begin(), intervals.between_passes.end());
     const auto decode_times = record.decode_seconds(decoded_before, decoded_before + decoded);
     run.decode_times.insert(run.decode_times.end(), decode_times.begin(), decode_times.end());
     for (std::size_t i = 1; i < decode_times.size(); ++i) run.decode_steps.push_back(decode_times[i] - decode_times[i - 1]);
   }
   run.achieved_rate = static_cast<double>(run.frames_published) / paced_seconds;
-  run.resident_bytes = resident_bytes(player->pid());
 
+  // Stopped processes would hold their SIGINT until continued.
+  player->signal(SIGCONT);
+  decoder->signal(SIGCONT);
   stop(decoder);
   for (auto& subscriber : extra_subscribers) stop(subscriber);
   stop(player);
@@ -208,6 +228,8 @@ SwitchRun PlaybackBench::measure_switches(const ClipFormat& format) {
     run.open_to_first_frame.push_back(times.open_to_first_frame);
     run.release.push_back(times.release);
   }
+  run.transport_floor = measure_transport_floor(static_cast<std::size_t>(format.width) * format.height * 3,
+                                                std::max(format.fps, 30), TRANSPORT_FLOOR_FRAMES);
 
   auto player = start_player(media);
   wait_for_frames(probe_->count() + 10, 60.0, *player);

@@ -16,6 +16,7 @@
 #include "frame_probe.h"
 #include "measures.h"
 #include "process.h"
+#include "transport_floor.h"
 
 namespace zel::bench {
 
@@ -24,13 +25,13 @@ struct BenchOptions {
   std::string bench_program;  // this program, for its decode-only and subscriber roles
   std::string clips_root;
   int windows = 3;
-  double window_seconds = 4.0;
+  double window_seconds = 3.0;
   int switches = 40;
   double soak_seconds = 60.0;
-  int callgrind_frames = 100;  // 0 skips the callgrind runs
+  int callgrind_frames = 60;  // 0 skips the callgrind runs
 };
 
-// Node and decode-only loop side by side on one clip, at one pace, over the same windows.
+// Node and decode-only loop on one clip at one pace, in alternating windows of the same run.
 struct CostRun {
   ClipFormat format{};
   int subscribers = 1;
@@ -42,12 +43,14 @@ struct CostRun {
   std::uint64_t frames_decoded = 0;
   double target_rate = 0;
   double achieved_rate = 0;
-  std::vector<double> inter_arrivals;  // seconds, at the benchmark's subscriber
+  std::vector<double> inter_arrivals;  // seconds, at the benchmark's subscriber, within passes
+  std::vector<double> pass_gaps;       // seconds, from a pass's last frame to the next pass's first
   std::vector<double> decode_times;    // seconds in the read of each frame of the decode-only loop
   // Differences of consecutive decode times: a frame published right after its decode arrives
   // this much later or earlier than one period after the frame before.
   std::vector<double> decode_steps;
   std::int64_t resident_bytes = 0;
+  TransportCost transport_floor;  // per frame of this size, to one subscriber, without ROS
 
   double node_cpu_per_frame() const { return node_cpu.seconds() / static_cast<double>(frames_published); }
   double decode_cpu_per_frame() const { return decode_cpu.seconds() / static_cast<double>(frames_decoded); }
@@ -59,6 +62,7 @@ struct SwitchRun {
   int missed = 0;
   std::vector<double> open_to_first_frame;  // seconds, the clip opened alone
   std::vector<double> release;              // seconds, the clip released alone
+  TransportCost transport_floor;            // per frame of this size, to one subscriber, without ROS
 };
 
 struct SoakSample {

@@ -60,6 +60,17 @@ std::vector<double> histogram(const std::vector<double>& values, double low, dou
   return shares;
 }
 
+// A histogram drawn as a staircase line, so several can share one axes.
+void draw_steps(cv::Mat& image, const Axes& axes, const std::vector<double>& shares, double low, double width,
+                cv::Scalar colour, int thickness) {
+  for (std::size_t bin = 0; bin < shares.size(); ++bin) {
+    const double x = low + static_cast<double>(bin) * width;
+    const cv::Point left = axes.at(x, shares[bin]);
+    cv::line(image, left, axes.at(x + width, shares[bin]), colour, thickness);
+    if (bin > 0) cv::line(image, axes.at(x, shares[bin - 1]), left, colour, thickness);
+  }
+}
+
 void draw_pacing(cv::Mat& image, const CostRun& run, cv::Rect area) {
   constexpr double LOW_MS = -12.0;
   constexpr double BIN_MS = 0.5;
@@ -70,23 +81,22 @@ void draw_pacing(cv::Mat& image, const CostRun& run, cv::Rect area) {
   const double decode_median_ms = median(run.decode_times) * 1000.0;
   std::vector<double> decode_deviations;
   for (const double decode : run.decode_times) decode_deviations.push_back(decode * 1000.0 - decode_median_ms);
+  std::vector<double> steps_ms;
+  for (const double step : run.decode_steps) steps_ms.push_back(step * 1000.0);
   const auto arrival_shares = histogram(deviations, LOW_MS, BIN_MS, BINS);
   const auto decode_shares = histogram(decode_deviations, LOW_MS, BIN_MS, BINS);
-  const double top = std::max(*std::max_element(arrival_shares.begin(), arrival_shares.end()),
-                              *std::max_element(decode_shares.begin(), decode_shares.end()));
+  const auto step_shares = histogram(steps_ms, LOW_MS, BIN_MS, BINS);
+  const double top = std::max({*std::max_element(arrival_shares.begin(), arrival_shares.end()),
+                               *std::max_element(decode_shares.begin(), decode_shares.end()),
+                               *std::max_element(step_shares.begin(), step_shares.end())});
   const double y_step = top > 40 ? 20 : 10;
   const Axes axes{area, LOW_MS, LOW_MS + BIN_MS * BINS, 0, std::ceil(top / y_step) * y_step};
   for (int bin = 0; bin < BINS; ++bin) {
     const double x = LOW_MS + bin * BIN_MS;
     cv::rectangle(image, axes.at(x, decode_shares[bin]), axes.at(x + BIN_MS, 0), LIGHT_GREY, cv::FILLED);
   }
-  for (int bin = 0; bin < BINS; ++bin) {
-    const double x = LOW_MS + bin * BIN_MS;
-    const cv::Point left = axes.at(x, arrival_shares[bin]);
-    const cv::Point right = axes.at(x + BIN_MS, arrival_shares[bin]);
-    cv::line(image, left, right, BLUE, 2);
-    if (bin > 0) cv::line(image, axes.at(x, arrival_shares[bin - 1]), left, BLUE, 2);
-  }
+  draw_steps(image, axes, step_shares, LOW_MS, BIN_MS, BLACK, 1);
+  draw_steps(image, axes, arrival_shares, LOW_MS, BIN_MS, BLUE, 2);
   axes.draw_frame(image,
                   format("%s, paced at %.0f Hz: p50 %.2f ms, p99 %.2f ms, max %.2f ms", run.format.label().c_str(),
                          run.target_rate, distribution_of(run.inter_arrivals).p50 * 1000,
@@ -133,9 +143,12 @@ void draw_plot(const std::string& path, const std::vector<CostRun>& pacing_runs,
   const int pacing_rows = static_cast<int>(pacing_runs.size());
   const int height = std::max(2, pacing_rows) * (PANEL_HEIGHT + 70) + 90;
   cv::Mat image(height, WIDTH, CV_8UC3, cv::Scalar(255, 255, 255));
-  text(image, "Pacing: inter-arrival at a subscriber minus the period (blue line) beside decode time minus its median "
-              "(grey), ms",
-       {20, 28}, 0.5);
+  text(image, "Pacing at 1080p, ms: inter-arrival at a subscriber minus the period (blue), decode time minus its median "
+              "(grey),",
+       {20, 24}, 0.5);
+  text(image, "and the difference of consecutive decode times (black), which moves a frame decoded just before it is "
+              "published",
+       {20, 46}, 0.5);
   for (int row = 0; row < pacing_rows; ++row) {
     draw_pacing(image, pacing_runs[static_cast<std::size_t>(row)],
                 cv::Rect(80, 100 + row * (PANEL_HEIGHT + 70), 620, PANEL_HEIGHT));
