@@ -6,7 +6,8 @@
 
 namespace {
 
-int unguarded_location = -1;
+// volatile only keeps the compiler from hoisting the reads out of the loop; it orders nothing.
+volatile int unguarded_location = -1;
 
 void on_location(const std_msgs::Int32::ConstPtr& message) { unguarded_location = message->data; }
 
@@ -15,19 +16,20 @@ void on_location(const std_msgs::Int32::ConstPtr& message) { unguarded_location 
 int main(int argc, char** argv) {
   ros::init(argc, argv, "tsan_canary", ros::init_options::NoSigintHandler | ros::init_options::AnonymousName);
   ros::NodeHandle node;
-  ros::Subscriber subscriber = node.subscribe("/tsan_canary", 1000, on_location);
-  ros::Publisher publisher = node.advertise<std_msgs::Int32>("/tsan_canary", 1000);
+  ros::Subscriber subscriber = node.subscribe("/tsan_canary", 10, on_location);
+  ros::Publisher publisher = node.advertise<std_msgs::Int32>("/tsan_canary", 10);
   ros::AsyncSpinner spinner(1);
   spinner.start();
-  long sum = 0;
-  for (int i = 0; i < 500; ++i) {
-    std_msgs::Int32 message;
-    message.data = i;
-    publisher.publish(message);
+  // A message published before the subscription is linked would be dropped, leaving no race.
+  while (publisher.getNumSubscribers() == 0) ros::WallDuration(0.01).sleep();
+  std_msgs::Int32 message;
+  message.data = 7;
+  publisher.publish(message);
+  // Reads with no lock or atomic between them and the callback's write, until it lands.
+  const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(20.0);
+  while (unguarded_location != 7 && ros::WallTime::now() < deadline) {
   }
-  // Reads with no lock or atomic between them and the callback's writes.
-  for (int i = 0; i < 20000000; ++i) sum += unguarded_location;
   spinner.stop();
   ros::shutdown();
-  return sum == 0 ? 3 : 0;
+  return unguarded_location == 7 ? 0 : 3;
 }
