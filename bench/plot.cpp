@@ -42,7 +42,7 @@ struct Axes {
   void draw_frame(cv::Mat& image, const std::string& title, const std::string& y_label, double y_step) const {
     cv::rectangle(image, area, BLACK, 1);
     text(image, title, {area.x, area.y - 28}, 0.5);
-    text(image, y_label, {area.x - 60, area.y - 8}, 0.4, GREY);
+    text(image, y_label, {area.x - 75, area.y - 8}, 0.4, GREY);
     for (double y = y_min; y <= y_max + 1e-9; y += y_step) {
       const cv::Point point = at(x_min, y);
       cv::line(image, point, point + cv::Point(-4, 0), BLACK);
@@ -120,6 +120,8 @@ void draw_costs(cv::Mat& image, const std::vector<CostRun>& runs, const std::vec
     const double x = static_cast<double>(i);
     cv::rectangle(image, axes.at(x + 0.15, run.decode_cpu_per_frame() * 1000), axes.at(x + 0.5, 0), GREY, cv::FILLED);
     cv::rectangle(image, axes.at(x + 0.5, run.node_cpu_per_frame() * 1000), axes.at(x + 0.85, 0), ORANGE, cv::FILLED);
+    const double bound = (run.decode_cpu_per_frame() + run.transport_floor.seconds()) * 1000;
+    cv::line(image, axes.at(x + 0.45, bound), axes.at(x + 0.9, bound), BLACK, 2);
     const double bar_top = std::max(run.node_cpu_per_frame(), run.decode_cpu_per_frame()) * 1000;
     text(image, format("x%.2f", median(run.ratios)), axes.at(x + 0.5, bar_top) + cv::Point(0, -8), 0.42, BLACK, true);
     for (const auto& instructions : instruction_runs) {
@@ -131,7 +133,9 @@ void draw_costs(cv::Mat& image, const std::vector<CostRun>& runs, const std::vec
     }
     text(image, run.format.label(), axes.at(x + 0.5, 0) + cv::Point(0, 18), 0.4, BLACK, true);
   }
-  axes.draw_frame(image, "CPU per frame: decode-only loop (grey) and player (orange), 1 subscriber", "ms/frame", y_step);
+  axes.draw_frame(image, "CPU per frame: decode-only loop (grey), player with 1 subscriber (orange), and", "ms/frame",
+                  y_step);
+  text(image, "decode-only plus a raw frame's copy and loopback TCP send (black line)", {area.x, area.y - 10}, 0.5);
 }
 
 }  // namespace
