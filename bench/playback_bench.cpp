@@ -197,7 +197,6 @@ CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
     run.node_cpu += node_window;
     run.decode_cpu += decode_window;
     run.frames_published += published;
-    run.frames_received += frames.size() - 1;
     run.frames_decoded += decoded;
     paced_seconds += frames.back().seconds - frames.front().seconds;
     // Only intervals between two frames of the window: the one before it spans the stop.

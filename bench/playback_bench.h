@@ -39,7 +39,6 @@ struct CostRun {
   ProcessCpu node_cpu;         // over all windows
   ProcessCpu decode_cpu;
   std::uint64_t frames_published = 0;
-  std::uint64_t frames_received = 0;
   std::uint64_t frames_decoded = 0;
   double target_rate = 0;
   double achieved_rate = 0;
