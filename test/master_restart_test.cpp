@@ -1,16 +1,20 @@
 // The master stopped and started again while the node plays. ROS 1 peers keep the connections they
 // already have, so frames and poses go on flowing; the node must neither end nor spin meanwhile,
-// and an interrupt must still end it normally, also while no master is there.
+// must register again so that peers starting later find it, and an interrupt must still end it
+// normally, also while no master is there.
 // A program of its own: this process joins a master that the test stops and starts on one port.
 #include <arpa/inet.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <ros/master.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "support/media.h"
@@ -91,11 +95,11 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   const std::string media = scratch.path() + "/media";
   fs::create_directory(media);
   write_media_folder(media, 10, 30);
-  ImageRecorder recorder("/camera/image");
+  std::optional<ImageRecorder> recorder(std::in_place, "/camera/image");
   ros::NodeHandle handle;
   ros::Publisher poses = handle.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
   Process node({ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media}, master.env(), scratch.path());
-  ASSERT_TRUE(recorder.wait_for_count(10, 60.0)) << node.err();
+  ASSERT_TRUE(recorder->wait_for_count(10, 60.0)) << node.err();
   for (int i = 0; i < 500 && poses.getNumSubscribers() == 0; ++i) std::this_thread::sleep_for(20ms);
   ASSERT_EQ(poses.getNumSubscribers(), 1u);
 
@@ -106,8 +110,8 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
     poses.publish(pose);
   };
   const auto frames_keep_coming = [&] {
-    const std::size_t seen = recorder.count();
-    return recorder.wait_for_count(seen + 15, 5.0);
+    const std::size_t seen = recorder->count();
+    return recorder->wait_for_count(seen + 15, 5.0);
   };
 
   master.stop();
@@ -117,12 +121,37 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   EXPECT_LT(cpu_over(node, 1s), 0.6);
 
   master.start();
-  std::this_thread::sleep_for(1s);
+  // The restarted master knows nothing; the node must notice and register everything again.
+  const auto master_knows_node = [] {
+    std::vector<std::string> nodes;
+    return ros::master::getNodes(nodes) && std::count(nodes.begin(), nodes.end(), "/zel_tq_video") == 1;
+  };
+  bool registered = false;
+  for (int i = 0; i < 100 && !registered; ++i) {
+    std::this_thread::sleep_for(100ms);
+    registered = master_knows_node();
+  }
+  EXPECT_TRUE(registered) << node.err() << node.out();
   EXPECT_TRUE(frames_keep_coming()) << node.err();
   send_pose(6.0, 5.0);
   EXPECT_TRUE(node.wait_for_output("Out of point of interest, playing empty video.\n", 5s)) << node.out();
   EXPECT_LT(cpu_over(node, 1s), 0.6);
   EXPECT_FALSE(node.wait_for(0ms).has_value()) << node.err();
+
+  // Peers that come after the restart find the node through the new master alone.
+  recorder.reset();
+  poses.shutdown();
+  ImageRecorder late_recorder("/camera/image");
+  EXPECT_TRUE(late_recorder.wait_for_count(15, 10.0)) << node.err();
+  ros::Publisher late_poses = handle.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
+  for (int i = 0; i < 500 && late_poses.getNumSubscribers() == 0; ++i) std::this_thread::sleep_for(20ms);
+  geometry_msgs::PoseWithCovarianceStamped pose;
+  pose.pose.pose.position.x = 3.78;
+  pose.pose.pose.position.y = 7.78;
+  late_poses.publish(pose);
+  EXPECT_TRUE(node.wait_for_output("Inside radius of point of interest of location 3\n", 5s)) << node.out();
+  EXPECT_EQ(lines_containing(node.err(), "does not answer").size(), 1u) << node.err();
+  EXPECT_EQ(lines_containing(node.out(), "registered again with the ROS master").size(), 1u) << node.out();
 
   master.stop();
   node.signal(SIGINT);
