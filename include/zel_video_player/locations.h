@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "zel_video_player/random.h"
+#include "zel_video_player/stop.h"
 
 namespace zel {
 
@@ -26,8 +27,10 @@ struct Location {
 inline constexpr double DEFAULT_GENERATION_RADIUS = 5.0;
 
 // Each coordinate is drawn from 0 to the map limit minus radius and raised to radius when at or
-// below it, so the circle around a point stays on the map.
-std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine);
+// below it, so the circle around a point stays on the map. Throws Interrupted once `stop_requested`
+// says so; it is asked every few thousand points.
+std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine,
+                                    const StopRequested& stop_requested = {});
 
 inline std::vector<Location> gen_locations(std::int64_t n_locations, RandomEngine& engine) {
   return gen_locations(n_locations, DEFAULT_GENERATION_RADIUS, engine);

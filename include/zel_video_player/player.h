@@ -13,17 +13,24 @@
 
 #include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
+#include "zel_video_player/master_watch.h"
 #include "zel_video_player/pose_tracking.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/repeat_filter.h"
 
 namespace zel {
 
+// Keeps FFmpeg's own messages ("moov atom not found") off the node's output, where each retry of
+// a broken clip would repeat them; the player reports media failures once, in its own words. Call
+// it before other threads start; a level the user sets in OPENCV_FFMPEG_LOGLEVEL wins.
+void quiet_media_libraries();
+
 // The running node: follows the robot's pose and plays what belongs to where it stands.
 // Pose messages arrive on a thread of their own; the main thread runs main_loop and the playback.
 class ZELVideoPlayer {
  public:
-  // ros::init must have run. `engine` and `out` must outlive the player.
+  // ros::init must have run. `engine` and `out` must outlive the player. Throws Interrupted when
+  // ROS shuts down while it places or lists a great many points.
   ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations, double radius,
                  bool test, RandomEngine& engine, std::ostream& out = std::cout);
   ~ZELVideoPlayer();
@@ -54,7 +61,9 @@ class ZELVideoPlayer {
 
  private:
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
+  void print_listing(const std::vector<Location>& points);
   void play_item(const std::string& name);
+  void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports.forget(path); }
 
@@ -76,6 +85,7 @@ class ZELVideoPlayer {
   std::uint64_t published_count = 0;  // main thread only: tells a pass that showed nothing
   RepeatFilter failure_reports;
   std::optional<ros::AsyncSpinner> pose_spinner;
+  std::optional<MasterWatch> master_watch;
 };
 
 }  // namespace zel

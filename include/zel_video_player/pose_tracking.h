@@ -1,7 +1,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -24,7 +27,11 @@ class PlayState {
   PlayState();
 
   int location() const { return location_.load(); }
-  void set_location(int index) { location_.store(index); }
+  void set_location(int index);
+
+  // Waits until the location differs from `from` or the time is up; true when it differs. The lock
+  // behind it is held only while a waiter checks or a writer announces, never while playing.
+  bool wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const;
 
   PlaylistPtr to_play() const { return std::atomic_load(&to_play_); }
   void set_to_play(PlaylistPtr playlist) { std::atomic_store(&to_play_, std::move(playlist)); }
@@ -32,6 +39,8 @@ class PlayState {
  private:
   std::atomic<int> location_{NO_LOCATION};
   PlaylistPtr to_play_;
+  mutable std::mutex change_mutex_;
+  mutable std::condition_variable location_changed_;
 };
 
 PlaylistPtr empty_playlist();

@@ -1,5 +1,7 @@
 // The program entry: start the node, read the command line, check the media and hand the main
 // thread to the player. Every way out of the program is decided here.
+#include <signal.h>
+
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -15,8 +17,21 @@
 #include "zel_video_player/media.h"
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
+#include "zel_video_player/stop.h"
 
 namespace {
+
+// Ctrl-C, and the SIGTERM that systemd, Docker and roslaunch send, both end in a clean ROS
+// shutdown that unregisters the node. roscpp's own handler covers only the first.
+void request_stop(int) { ros::requestShutdown(); }
+
+void handle_stop_signals() {
+  struct sigaction action {};
+  action.sa_handler = request_stop;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
 
 std::string type_name(const std::exception& error) {
   int status = 0;
@@ -26,13 +41,26 @@ std::string type_name(const std::exception& error) {
   return name;
 }
 
+// A stop shuts ROS down on roscpp's own thread; wait for that to finish before the process tears
+// down the library it is still using.
+int stopped() {
+  ros::shutdown();
+  return 0;
+}
+
 int run(int argc, char** argv) {
+  // Logs and printed lines reach a pipe or a file as they happen and in the order they happen.
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  zel::quiet_media_libraries();
   // roscpp strips the remapping arguments from the vector it is given; keep the full one for
   // removeROSArgs so the two stay separate steps.
   std::vector<char*> init_args(argv, argv + argc);
   int init_argc = argc;
-  ros::init(init_argc, init_args.data(), "zel_tq_video");
+  ros::init(init_argc, init_args.data(), "zel_tq_video", ros::init_options::NoSigintHandler);
+  handle_stop_signals();
+  // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
+  if (!ros::ok()) return stopped();
   ROS_INFO("ZEL Video Player Node started");
 
   std::vector<std::string> args;
@@ -58,13 +86,13 @@ int run(int argc, char** argv) {
   }
 
   zel::RandomEngine engine = zel::make_unseeded_engine();
-  zel::ZELVideoPlayer zelplayer(video_folder, settings.num_locations, settings.radius, settings.test,
-                                engine);
-  zelplayer.main_loop();
-  // A Ctrl-C shuts ROS down on roscpp's own thread; wait for that to finish before the process
-  // tears down the library it is still using.
-  ros::shutdown();
-  return 0;
+  try {
+    zel::ZELVideoPlayer zelplayer(video_folder, settings.num_locations, settings.radius, settings.test,
+                                  engine);
+    zelplayer.main_loop();
+  } catch (const zel::Interrupted&) {
+  }
+  return stopped();
 }
 
 }  // namespace

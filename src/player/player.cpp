@@ -1,6 +1,7 @@
 #include "zel_video_player/player.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 
@@ -8,13 +9,21 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/media.h"
+#include "zel_video_player/retry_delay.h"
 #include "zel_video_player/world.h"
 
 namespace zel {
 namespace {
 
 constexpr double MIN_VIDEO_RATE = 30.0;
-constexpr double IDLE_PASS_RATE = 30.0;
+// Media that showed nothing is tried again after one frame period, then after ever longer waits
+// up to a second: a broken file stays cheap and quiet, a repaired one plays again promptly.
+constexpr auto FIRST_RETRY_DELAY = std::chrono::microseconds(1'000'000 / 30);
+constexpr auto LONGEST_RETRY_DELAY = std::chrono::seconds(1);
+// Waits without a pose to end them still look at the shutdown this often.
+constexpr auto SHUTDOWN_CHECK_PERIOD = std::chrono::milliseconds(100);
+constexpr auto MASTER_CHECK_PERIOD = std::chrono::milliseconds(1000);
+constexpr std::size_t LISTING_LINES_PER_WRITE = 4096;
 // Pose messages are small and handled quickly; the bound only guards memory against a flood.
 constexpr uint32_t POSE_QUEUE_SIZE = 10000;
 constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
@@ -38,6 +47,11 @@ std::int64_t publication_count(double duration, double fps) {
 
 }  // namespace
 
+void quiet_media_libraries() {
+  constexpr const char* FFMPEG_QUIET = "-8";
+  ::setenv("OPENCV_FFMPEG_LOGLEVEL", FFMPEG_QUIET, 0);
+}
+
 ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations,
                                double radius, bool test, RandomEngine& engine, std::ostream& out)
     : video_folder_path(video_folder),
@@ -53,10 +67,10 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
     points = test_locations();
     out << "ZEL video player: Test locations:" << std::endl;
   } else {
-    points = gen_locations(n_locations, radius, engine);
+    points = gen_locations(n_locations, radius, engine, shutting_down);
     out << "ZEL video player: Generated locations:" << std::endl;
   }
-  for (std::size_t i = 0; i < points.size(); ++i) out << format_listing_line(i + 1, points[i]) << std::endl;
+  print_listing(points);
   tracker.emplace(std::move(points), radius, n_sample, shared, engine, out);
 
   // Subscribing last means no pose is handled before every field holds its first value.
@@ -64,9 +78,11 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
                             ros::TransportHints().tcpNoDelay());
   pose_spinner.emplace(1);
   pose_spinner->start();
+  master_watch.emplace(MASTER_CHECK_PERIOD);
 }
 
 ZELVideoPlayer::~ZELVideoPlayer() {
+  master_watch.reset();
   pose_spinner->stop();
   pose_sub.shutdown();
 }
@@ -77,7 +93,23 @@ void ZELVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStampe
   tracker->on_position(position.x, position.y);
 }
 
+// Millions of points take minutes to list: the lines go out in large writes, and a stop request is
+// honoured between them.
+void ZELVideoPlayer::print_listing(const std::vector<Location>& points) {
+  std::string block;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    block += format_listing_line(i + 1, points[i]);
+    block += '\n';
+    if ((i + 1) % LISTING_LINES_PER_WRITE == 0 || i + 1 == points.size()) {
+      if (shutting_down()) throw Interrupted();
+      out << block << std::flush;
+      block.clear();
+    }
+  }
+}
+
 void ZELVideoPlayer::main_loop() {
+  RetryDelay retry_delay(FIRST_RETRY_DELAY, LONGEST_RETRY_DELAY);
   while (!shutting_down()) {
     const int loc = location();
     const PlaylistPtr playlist = to_play();
@@ -86,10 +118,22 @@ void ZELVideoPlayer::main_loop() {
       if (location() != loc) break;
       play_item(tp);
     }
-    // A pass that showed nothing (broken media) must not spin: wait one frame period before trying
-    // again, unless the robot has already moved on.
-    if (published_count == published_before && location() == loc && !shutting_down()) {
-      ros::WallDuration(1.0 / IDLE_PASS_RATE).sleep();
+    if (published_count != published_before || location() != loc) {
+      retry_delay.reset();
+      continue;
+    }
+    // A pass that showed nothing (broken media) must neither spin nor flood the log.
+    wait_unless_point_changes(loc, retry_delay.next());
+  }
+}
+
+void ZELVideoPlayer::wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (auto now = std::chrono::steady_clock::now(); now < deadline && !shutting_down();
+       now = std::chrono::steady_clock::now()) {
+    if (shared.wait_for_location_change(loc, std::min<std::chrono::steady_clock::duration>(
+                                                 deadline - now, SHUTDOWN_CHECK_PERIOD))) {
+      return;
     }
   }
 }

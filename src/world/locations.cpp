@@ -8,6 +8,8 @@
 namespace zel {
 namespace {
 
+constexpr std::int64_t POINTS_BETWEEN_STOP_CHECKS = 1 << 16;
+
 double draw_coordinate(RandomEngine& engine, double limit, double radius) {
   const double drawn = uniform_between(engine, 0.0, limit - radius);
   return drawn > radius ? drawn : radius;
@@ -20,10 +22,12 @@ std::string format_rounded(const Coordinate& coordinate) {
 
 }  // namespace
 
-std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine) {
+std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine,
+                                    const StopRequested& stop_requested) {
   std::vector<Location> locations;
   if (n_locations > 0) locations.reserve(static_cast<std::size_t>(n_locations));
   for (std::int64_t i = 0; i < n_locations; ++i) {
+    if (i % POINTS_BETWEEN_STOP_CHECKS == 0 && stop_requested && stop_requested()) throw Interrupted();
     const double x = draw_coordinate(engine, MAP_LIMITS.x, radius);
     const double y = draw_coordinate(engine, MAP_LIMITS.y, radius);
     locations.push_back({{x}, {y}});

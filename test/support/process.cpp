@@ -41,7 +41,7 @@ std::string read_file(const std::string& path) {
 }
 
 Process::Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                 const std::string& output_dir) {
+                 const std::string& output_dir, bool stdout_through_pipe) {
   static int counter = 0;
   const std::string stem = output_dir + "/proc" + std::to_string(++counter);
   stdout_path_ = stem + ".out";
@@ -56,11 +56,13 @@ Process::Process(const std::vector<std::string>& argv, const std::map<std::strin
   std::vector<std::string> env_strings;
   for (const auto& [key, value] : merged) env_strings.push_back(key + "=" + value);
 
+  int pipe_ends[2] = {-1, -1};
+  if (stdout_through_pipe && ::pipe2(pipe_ends, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   pid_ = ::fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
     ::setpgid(0, 0);
-    const int out = ::open(stdout_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int out = stdout_through_pipe ? pipe_ends[1] : ::open(stdout_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = ::open(stderr_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int in = ::open("/dev/null", O_RDONLY);
     ::dup2(in, 0);
@@ -75,6 +77,18 @@ Process::Process(const std::vector<std::string>& argv, const std::map<std::strin
     ::execvpe(args[0], args.data(), envp.data());
     ::_exit(127);
   }
+  if (stdout_through_pipe) {
+    ::close(pipe_ends[1]);
+    const int file = ::open(stdout_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pipe_reader_ = std::thread([from = pipe_ends[0], file] {
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(from, buffer, sizeof buffer)) > 0;) {
+        if (::write(file, buffer, static_cast<size_t>(n)) != n) break;
+      }
+      ::close(from);
+      ::close(file);
+    });
+  }
 }
 
 Process::~Process() {
@@ -82,6 +96,7 @@ Process::~Process() {
     ::kill(pid_, SIGKILL);
     wait_for(5s);
   }
+  if (pipe_reader_.joinable()) pipe_reader_.join();
 }
 
 void Process::signal(int signal_number) const {

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zel::testing {
@@ -28,8 +29,10 @@ std::string read_file(const std::string& path);
 // A child process whose output goes to files, so nothing blocks on a full pipe.
 class Process {
  public:
+  // With `stdout_through_pipe` the child writes its standard output into a pipe, as under `| tee`
+  // or a log collector; a thread here copies whatever arrives to the file at once.
   Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-          const std::string& output_dir);
+          const std::string& output_dir, bool stdout_through_pipe = false);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -46,6 +49,7 @@ class Process {
  private:
   pid_t pid_ = -1;
   std::optional<int> status_;
+  std::thread pipe_reader_;
   std::string stdout_path_;
   std::string stderr_path_;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+
+namespace zel {
+
+// How long to wait before trying again media that showed nothing: the first wait, then twice as
+// long each time it fails again, up to the ceiling. So a broken file costs next to nothing once it
+// has failed a few times, and a repaired one plays again within the ceiling.
+class RetryDelay {
+ public:
+  using Duration = std::chrono::steady_clock::duration;
+
+  RetryDelay(Duration first, Duration ceiling) : first_(first), ceiling_(ceiling), next_(first) {}
+
+  Duration next() {
+    const Duration now = next_;
+    next_ = std::min(next_ * 2, ceiling_);
+    return now;
+  }
+
+  void reset() { next_ = first_; }
+
+ private:
+  Duration first_;
+  Duration ceiling_;
+  Duration next_;
+};
+
+}  // namespace zel
