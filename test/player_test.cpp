@@ -159,6 +159,18 @@ TEST_F(PlayerTest, StillStopsEarlyWhenThePointChanges) {
   EXPECT_LE(recorder_.count(), 6u);
 }
 
+TEST_F(PlayerTest, AChangeOfPointEndsTheWaitForTheNextPublicationAtOnce) {
+  // One publication every five seconds: only a wait that wakes on the change ends well before.
+  write_still(folder_ + "dog.jpg", 2);
+  auto playing = std::async(std::launch::async, [&] { return player_->play_still("dog", 60.0, 0.2); });
+  ASSERT_TRUE(recorder_.wait_for_count(1, 5.0));
+  player_->pose_callback(pose_at(3.75, 3.5));
+  ASSERT_EQ(playing.wait_for(std::chrono::milliseconds(2500)), std::future_status::ready);
+  EXPECT_FALSE(playing.get());
+  settle();
+  EXPECT_EQ(recorder_.count(), 1u);
+}
+
 TEST_F(PlayerTest, BrokenStillIsReportedInsteadOfEndingTheNode) {
   std::ofstream(folder_ + "cat.jpg") << "not a picture";
   EXPECT_FALSE(player_->play_still("cat", 1.0, 30));

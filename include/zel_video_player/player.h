@@ -11,6 +11,7 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "zel_video_player/frame_pacer.h"
 #include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
 #include "zel_video_player/master_watch.h"
@@ -63,6 +64,7 @@ class ZELVideoPlayer {
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
   void print_listing(const std::vector<Location>& points);
   void play_item(const std::string& name);
+  void wait_out_frame(FramePacer& pacer, int loc) const;
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports.forget(path); }

@@ -29,8 +29,12 @@ class PlayState {
   int location() const { return location_.load(); }
   void set_location(int index);
 
+  // Wakes the waiters at once; the writer calls it when location and playlist both hold their new
+  // values, so a woken player never starts the old playlist at the new point.
+  void announce_change() { location_changed_.notify_all(); }
+
   // Waits until the location differs from `from` or the time is up; true when it differs. The lock
-  // behind it is held only while a waiter checks or a writer announces, never while playing.
+  // behind it is held only while a waiter checks or a writer stores, never while playing.
   bool wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const;
 
   PlaylistPtr to_play() const { return std::atomic_load(&to_play_); }

@@ -8,6 +8,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "zel_video_player/frame_pacer.h"
 #include "zel_video_player/media.h"
 #include "zel_video_player/retry_delay.h"
 #include "zel_video_player/world.h"
@@ -157,7 +158,7 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
   const std::string path = video_path(video_folder_path, video_name);
   cv::VideoCapture cap(path, cv::CAP_FFMPEG);
   const bool opened = cap.isOpened();
-  ros::Rate r(pacing_rate(cap.get(cv::CAP_PROP_FPS)));
+  FramePacer r(pacing_rate(cap.get(cv::CAP_PROP_FPS)));
   const int width = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
   const int height = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
   std::int64_t frames = 0;
@@ -169,7 +170,7 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
     last_sent = slot.holds_frame() ? slot.message : bridge.to_message(slot.pixels);
     publish(last_sent);
     ++frames;
-    r.sleep();
+    wait_out_frame(r, video_location);
   }
   cap.release();
   if (!opened) {
@@ -186,7 +187,7 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
   const int video_location = location();
   ROS_INFO_STREAM("ZEL video player: Playing " << still_name << ".jpg");
-  ros::Rate r(fps);
+  FramePacer r(fps);
   const std::string path = still_path(video_folder_path, still_name);
   const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
   if (frame.empty()) {
@@ -198,12 +199,17 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
   const std::int64_t n = publication_count(duration, fps);
   for (std::int64_t i = 0; i < n; ++i) {
     publish(image_msg);
-    r.sleep();
+    wait_out_frame(r, video_location);
     if (location() != video_location) return false;
     // A still lasts seconds; without this a Ctrl-C would wait for it to run out.
     if (shutting_down()) return false;
   }
   return true;
+}
+
+// The robot's arrival somewhere else ends the wait at once: the switch is what a user watches.
+void ZELVideoPlayer::wait_out_frame(FramePacer& pacer, int loc) const {
+  shared.wait_for_location_change(loc, pacer.next_deadline() - FramePacer::Clock::now());
 }
 
 void ZELVideoPlayer::publish(const sensor_msgs::ImageConstPtr& image_msg) {

@@ -10,12 +10,9 @@ namespace zel {
 PlayState::PlayState() : to_play_(empty_playlist()) {}
 
 void PlayState::set_location(int index) {
-  {
-    // Taken so that a waiter between its check and its sleep cannot miss the announcement.
-    const std::lock_guard<std::mutex> lock(change_mutex_);
-    location_.store(index);
-  }
-  location_changed_.notify_all();
+  // Taken so that a waiter between its check and its sleep cannot miss the announcement.
+  const std::lock_guard<std::mutex> lock(change_mutex_);
+  location_.store(index);
 }
 
 bool PlayState::wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const {
@@ -71,13 +68,16 @@ void PoseTracker::on_position(double x, double y) {
     print_line("Inside radius of point of interest of location " + std::to_string(*found + 1));
     auto playlist = std::make_shared<const Playlist>(draw_playlist(n_sample_, engine_));
     state_.set_to_play(playlist);
+    state_.announce_change();
     print_line("Playlist is now: " + format_name_list(*playlist));
     return;
   }
-  if (state_.location() != NO_LOCATION) print_line("Out of point of interest, playing empty video.");
+  const bool leaving = state_.location() != NO_LOCATION;
+  if (leaving) print_line("Out of point of interest, playing empty video.");
   // The playlist first, then the location, so the next pass after the stop already plays "empty".
   state_.set_to_play(empty_playlist());
   state_.set_location(NO_LOCATION);
+  if (leaving) state_.announce_change();
 }
 
 void PoseTracker::print_line(const std::string& line) {
