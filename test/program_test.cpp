@@ -118,6 +118,21 @@ TEST_F(ProgramTest, ShowsEmptyThenThePlaylistAtAPointThenEmptyAgain) {
   EXPECT_EQ(program_->wait_for(5s), 0);
 }
 
+TEST_F(ProgramTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
+  // Passes after the first play a clip opened ahead of time, whose first frame was read then.
+  ImageRecorder recorder("/camera/image");
+  start();
+  ASSERT_TRUE(recorder.wait_for_count(45, 10.0));
+  const auto images = recorder.images();
+  std::vector<int> frame_indices;
+  for (const auto& image : images) frame_indices.push_back(identify(cv_bridge::toCvShare(image, "bgr8")->image).frame_index);
+  const auto first_start = std::find(frame_indices.begin(), frame_indices.end(), 0);
+  ASSERT_GE(std::distance(first_start, frame_indices.end()), 30);
+  for (auto it = first_start; it != frame_indices.end(); ++it) {
+    EXPECT_EQ(*it, (it - first_start) % 10) << "frame " << (it - frame_indices.begin());
+  }
+}
+
 TEST_F(ProgramTest, FramesFlowAtAboutThirtyPerSecond) {
   ImageRecorder recorder("/camera/image");
   start();

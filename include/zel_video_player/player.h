@@ -11,6 +11,7 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <ros/ros.h>
 
+#include "zel_video_player/clip_opener.h"
 #include "zel_video_player/frame_pacer.h"
 #include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
@@ -63,6 +64,7 @@ class ZELVideoPlayer {
  private:
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
   void print_listing(const std::vector<Location>& points);
+  void open_ahead(const std::string& name);
   void play_item(const std::string& name);
   void wait_out_frame(FramePacer& pacer, int loc) const;
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
@@ -86,6 +88,7 @@ class ZELVideoPlayer {
 
   std::uint64_t published_count = 0;  // main thread only: tells a pass that showed nothing
   RepeatFilter failure_reports;
+  ClipOpener clip_opener;
   std::optional<ros::AsyncSpinner> pose_spinner;
   std::optional<MasterWatch> master_watch;
 };

@@ -115,9 +115,10 @@ void ZELVideoPlayer::main_loop() {
     const int loc = location();
     const PlaylistPtr playlist = to_play();
     const std::uint64_t published_before = published_count;
-    for (const std::string& tp : *playlist) {
+    for (std::size_t i = 0; i < playlist->size(); ++i) {
       if (location() != loc) break;
-      play_item(tp);
+      open_ahead((*playlist)[(i + 1) % playlist->size()]);
+      play_item((*playlist)[i]);
     }
     if (published_count != published_before || location() != loc) {
       retry_delay.reset();
@@ -149,6 +150,11 @@ void ZELVideoPlayer::play_item(const std::string& name) {
   }
 }
 
+// The clip that follows is opened while this one plays, so a pass starts with no pause for it.
+void ZELVideoPlayer::open_ahead(const std::string& name) {
+  if (!is_still(name)) clip_opener.open_ahead(video_path(video_folder_path, name));
+}
+
 bool ZELVideoPlayer::is_still(const std::string& fname) const { return zel::is_still(video_folder_path, fname); }
 
 bool ZELVideoPlayer::play_video(const std::string& video_name) {
@@ -156,23 +162,32 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
   const int video_location = location();
   ROS_INFO_STREAM("ZEL video player: Playing video " << video_name << ".mp4");
   const std::string path = video_path(video_folder_path, video_name);
-  cv::VideoCapture cap(path, cv::CAP_FFMPEG);
-  const bool opened = cap.isOpened();
-  FramePacer r(pacing_rate(cap.get(cv::CAP_PROP_FPS)));
-  const int width = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_WIDTH));
-  const int height = static_cast<int>(cap.get(cv::CAP_PROP_FRAME_HEIGHT));
+  std::optional<OpenedClip> ahead = clip_opener.take(path);
+  std::unique_ptr<cv::VideoCapture> cap =
+      ahead ? std::move(ahead->capture) : std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG);
+  std::optional<cv::Mat> first_frame = ahead ? std::move(ahead->first_frame) : std::nullopt;
+  const bool opened = cap->isOpened();
+  FramePacer r(pacing_rate(cap->get(cv::CAP_PROP_FPS)));
+  const int width = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH));
+  const int height = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT));
   std::int64_t frames = 0;
   sensor_msgs::ImagePtr last_sent;  // handed back to frame_slot, which reuses it once no one holds it
-  while (cap.isOpened() && video_location == location() && !shutting_down()) {
+  while (cap->isOpened() && video_location == location() && !shutting_down()) {
     ImageConverter::FrameSlot slot = bridge.frame_slot(width, height, std::move(last_sent));
-    ret = cap.read(slot.pixels);
+    if (first_frame) {
+      ret = !first_frame->empty();
+      if (*ret) first_frame->copyTo(slot.pixels);
+      first_frame.reset();
+    } else {
+      ret = cap->read(slot.pixels);
+    }
     if (!*ret) break;
     last_sent = slot.holds_frame() ? slot.message : bridge.to_message(slot.pixels);
     publish(last_sent);
     ++frames;
     wait_out_frame(r, video_location);
   }
-  cap.release();
+  clip_opener.release_later(std::move(cap));
   if (!opened) {
     report_media_failure(path, "cannot be opened");
   } else if (frames > 0) {

@@ -1,0 +1,93 @@
+#include "zel_video_player/clip_opener.h"
+
+#include <sys/stat.h>
+
+namespace zel {
+
+bool ClipOpener::FileStamp::operator==(const FileStamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+std::optional<ClipOpener::FileStamp> ClipOpener::stamp_of(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+}
+
+ClipOpener::ClipOpener() : worker_([this] { work(); }) {}
+
+ClipOpener::~ClipOpener() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+void ClipOpener::open_ahead(const std::string& path) {
+  auto ahead = std::make_shared<Ahead>();
+  ahead->path = path;
+  std::shared_ptr<Ahead> replaced;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    replaced = std::exchange(ahead_, ahead);
+  }
+  // Taken before the open: a file changed after this moment no longer matches at take().
+  post([this, ahead, replaced]() mutable {
+    replaced.reset();
+    auto stamp = stamp_of(ahead->path);
+    OpenedClip clip{std::make_unique<cv::VideoCapture>(ahead->path, cv::CAP_FFMPEG), std::nullopt};
+    cv::Mat frame;
+    if (clip.capture->isOpened() && clip.capture->read(frame)) clip.first_frame = std::move(frame);
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      ahead->stamp = stamp;
+      ahead->clip = std::move(clip);
+    }
+    changed_.notify_all();
+  });
+}
+
+std::optional<OpenedClip> ClipOpener::take(const std::string& path) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!ahead_ || ahead_->path != path) return std::nullopt;
+  const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
+  changed_.wait(lock, [&] { return ahead->clip.has_value(); });
+  std::optional<OpenedClip> clip = std::move(ahead->clip);
+  const std::optional<FileStamp> opened_stamp = ahead->stamp;
+  lock.unlock();
+  const std::optional<FileStamp> now_stamp = stamp_of(path);
+  if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return clip;
+  release_later(std::move(clip->capture));
+  return std::nullopt;
+}
+
+void ClipOpener::release_later(std::unique_ptr<cv::VideoCapture> capture) {
+  if (!capture) return;
+  post([capture = std::shared_ptr<cv::VideoCapture>(std::move(capture))] { capture->release(); });
+}
+
+void ClipOpener::post(std::function<void()> job) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_back(std::move(job));
+  }
+  changed_.notify_all();
+}
+
+void ClipOpener::work() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    if (jobs_.empty()) return;
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    lock.unlock();
+    job();
+    lock.lock();
+  }
+}
+
+}  // namespace zel
