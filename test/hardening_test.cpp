@@ -163,7 +163,7 @@ TEST_F(HardeningTest, EveryClassOfCommandLineErrorEndsWithStatusTwoAndSaysWhich)
       {{"--radius", "1,5", "--video_folder", "m"}, "argument --radius: invalid float value: '1,5'"},
       {{"--radius", "\xff\xfe", "--video_folder", "m"}, "argument --radius: invalid float value: '\xff\xfe'"},
       {{"--=x", "--video_folder", "m"},
-       "ambiguous option: -- could match --help, --test, --num_locations, --radius, --video_folder"},
+       "ambiguous option: --=x could match --help, --test, --num_locations, --radius, --video_folder"},
   };
   // A few at a time: each one registers with the master before it reads its arguments.
   constexpr std::size_t AT_ONCE = 4;
