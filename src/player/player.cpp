@@ -7,7 +7,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "zel_video_player/media.h"
+#include "zel_video_player/media_folder.h"
 #include "zel_video_player/world.h"
 
 namespace zel {
