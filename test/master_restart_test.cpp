@@ -2,14 +2,11 @@
 // already have, so frames and poses go on flowing; the node must neither end nor spin meanwhile,
 // and an interrupt must still end it normally, also while no master is there.
 // A program of its own: this process joins a master that the test stops and starts on one port.
-#include <arpa/inet.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -23,17 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-bool port_accepts(int port) {
-  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  const bool accepted = ::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  ::close(sock);
-  return accepted;
-}
 
 // A rosmaster that keeps its port across a stop and a start.
 class RestartableMaster {
