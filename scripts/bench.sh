@@ -11,18 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(valgrind libbenchmark-dev)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  echo "Installing ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install_packages.sh valgrind libbenchmark-dev
 
 scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}

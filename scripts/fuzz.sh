@@ -12,17 +12,7 @@ runs=${FUZZ_RUNS:-200000}
 targets=("$@")
 ((${#targets[@]})) || targets=(command_line numbers text_form)
 
-missing=()
-for package in clang libclang-rt-dev cmake make; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  echo "Installing ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install_packages.sh clang libclang-rt-dev cmake make
 
 build_dir=build/fuzz
 mkdir -p "$build_dir"

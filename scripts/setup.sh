@@ -8,17 +8,7 @@ packages=(
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
   ros-core catkin python3-rospy rosbash
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  echo "Installing ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 # catkin's CMake needs Debian's own Python, which may not be the first python3 on PATH.
 # ZEL_BUILD_DIR and ZEL_CMAKE_ARGS select other builds, such as the sanitizer ones.

@@ -99,6 +99,26 @@ TEST(ParseArgs, EveryClassOfUsageError) {
                      "argument --radius: invalid float value: 'abc'");
 }
 
+TEST(ParseArgs, EdgesReadAndQuotedAsTheCustomaryParserDoes) {
+  // Escaped values keep the message on one line; double quotes where the value holds only single ones.
+  expect_usage_error({"--num_locations", "1\t2", "--video_folder", "a"},
+                     R"(argument --num_locations: invalid int value: '1\t2')");
+  expect_usage_error({"--radius", "it's\\\x01\x7f\xc2\x85\xc2\xa0é\n", "--video_folder", "a"},
+                     R"(argument --radius: invalid float value: "it's\\\x01\x7f\x85\xa0é\n")");
+  expect_usage_error({"--radius", "say \"it's\"\r", "--video_folder", "a"},
+                     R"(argument --radius: invalid float value: 'say "it\'s"\r')");
+  expect_usage_error({"--test=\x1b[2J", "--video_folder", "a"},
+                     R"(argument --test: ignored explicit argument '\x1b[2J')");
+
+  // Short flags join: -hh is -h -h, while any other joined text is refused before help is given.
+  EXPECT_EQ(parse({"-hh"}).kind, Kind::help);
+  expect_usage_error({"-hhx"}, "argument -h/--help: ignored explicit argument 'x'");
+  expect_usage_error({"-h="}, "argument -h/--help: ignored explicit argument ''");
+
+  expect_usage_error({"--=x", "--video_folder", "a"},
+                     "ambiguous option: --=x could match --help, --test, --num_locations, --radius, --video_folder");
+}
+
 TEST(ParseArgs, UsageLineNamesTheProgramByItsLastPathComponent) {
   const ParseOutcome outcome = parse_args({}, "./build/devel/lib/zel_video_player/zel_tq0731QX");
   EXPECT_EQ(outcome.text.rfind("usage: zel_tq0731QX ", 0), 0u);

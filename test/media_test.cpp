@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "zel_video_player/media_folder.h"
 #include "zel_video_player/world.h"
 
 namespace zel {

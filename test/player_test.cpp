@@ -11,6 +11,7 @@
 
 #include "support/media.h"
 #include "support/ros_session.h"
+#include "support/timing.h"
 #include "zel_video_player/player.h"
 
 namespace zel::testing {
@@ -82,7 +83,7 @@ TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
   }
   // Twelve periods of 1/30 s; the bounds only tell pacing from none.
   EXPECT_GT(elapsed, 0.3);
-  EXPECT_LT(elapsed, 2.0);
+  EXPECT_LT(elapsed, 2.0 * TIMING_SLACK);
 }
 
 TEST_F(PlayerTest, VideoPaceIsTheClipsRateButNeverBelowThirty) {
@@ -91,9 +92,9 @@ TEST_F(PlayerTest, VideoPaceIsTheClipsRateButNeverBelowThirty) {
   const double slow_clip = seconds_to_play([&] { return player_->play_video("dog"); }, true);
   const double fast_clip = seconds_to_play([&] { return player_->play_video("dog1"); }, true);
   EXPECT_GT(slow_clip, 0.8);
-  EXPECT_LT(slow_clip, 2.0);
+  EXPECT_LT(slow_clip, 2.0 * TIMING_SLACK);
   EXPECT_GT(fast_clip, 0.4);
-  EXPECT_LT(fast_clip, 0.85);
+  EXPECT_LT(fast_clip, 0.85 * TIMING_SLACK);
   settle();
   EXPECT_EQ(recorder_.count(), 60u);
 }
@@ -101,9 +102,9 @@ TEST_F(PlayerTest, VideoPaceIsTheClipsRateButNeverBelowThirty) {
 TEST_F(PlayerTest, MissingOrUndecodableVideoPublishesNothingAndEndsTrue) {
   std::ofstream(folder_ + "dog.mp4") << "not a video";
   fs::create_directory(folder_ + "cat.mp4");
-  EXPECT_LT(seconds_to_play([&] { return player_->play_video("person"); }, true), 0.5);
-  EXPECT_LT(seconds_to_play([&] { return player_->play_video("dog"); }, true), 0.5);
-  EXPECT_LT(seconds_to_play([&] { return player_->play_video("cat"); }, true), 0.5);
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("person"); }, true), 0.5 * TIMING_SLACK);
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("dog"); }, true), 0.5 * TIMING_SLACK);
+  EXPECT_LT(seconds_to_play([&] { return player_->play_video("cat"); }, true), 0.5 * TIMING_SLACK);
   settle();
   EXPECT_EQ(recorder_.count(), 0u);
 }
@@ -113,11 +114,12 @@ TEST_F(PlayerTest, VideoStopsAfterTheCurrentFrameWhenThePointChanges) {
   auto playing = std::async(std::launch::async, [&] { return player_->play_video("cat"); });
   ASSERT_TRUE(recorder_.wait_for_count(5, 5.0));
   player_->pose_callback(pose_at(3.75, 3.5));
-  ASSERT_EQ(playing.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+  ASSERT_EQ(playing.wait_for(std::chrono::seconds(2 * TIMING_SLACK)), std::future_status::ready);
   EXPECT_FALSE(playing.get());
   settle();
+  // The five seen, and the few still on their way when the point changed.
   EXPECT_GE(recorder_.count(), 5u);
-  EXPECT_LE(recorder_.count(), 8u);
+  EXPECT_LE(recorder_.count(), 5u + 3u * TIMING_SLACK);
   EXPECT_EQ(player_->location(), 0);
 }
 
@@ -133,7 +135,7 @@ TEST_F(PlayerTest, StillPublishesTheSameMessageDurationTimesRate) {
   write_still(folder_ + "dog.jpg", 2);
   const double elapsed = seconds_to_play([&] { return player_->play_still("dog", 2.5, 3); }, true);
   EXPECT_GT(elapsed, 2.0);
-  EXPECT_LT(elapsed, 4.0);
+  EXPECT_LT(elapsed, 4.0 * TIMING_SLACK);
   settle();
   const auto images = recorder_.images();
   ASSERT_EQ(images.size(), 7u);
@@ -153,19 +155,19 @@ TEST_F(PlayerTest, StillStopsEarlyWhenThePointChanges) {
   auto playing = std::async(std::launch::async, [&] { return player_->play_still("dog", 5.0, 30); });
   ASSERT_TRUE(recorder_.wait_for_count(3, 5.0));
   player_->pose_callback(pose_at(3.75, 3.5));
-  ASSERT_EQ(playing.wait_for(std::chrono::seconds(1)), std::future_status::ready);
+  ASSERT_EQ(playing.wait_for(std::chrono::seconds(1 * TIMING_SLACK)), std::future_status::ready);
   EXPECT_FALSE(playing.get());
   settle();
-  EXPECT_LE(recorder_.count(), 6u);
+  EXPECT_LE(recorder_.count(), 3u + 3u * TIMING_SLACK);
 }
 
 TEST_F(PlayerTest, AChangeOfPointEndsTheWaitForTheNextPublicationAtOnce) {
-  // One publication every five seconds: only a wait that wakes on the change ends well before.
+  // One publication every ten seconds: only a wait that wakes on the change ends well before.
   write_still(folder_ + "dog.jpg", 2);
-  auto playing = std::async(std::launch::async, [&] { return player_->play_still("dog", 60.0, 0.2); });
+  auto playing = std::async(std::launch::async, [&] { return player_->play_still("dog", 60.0, 0.1); });
   ASSERT_TRUE(recorder_.wait_for_count(1, 5.0));
   player_->pose_callback(pose_at(3.75, 3.5));
-  ASSERT_EQ(playing.wait_for(std::chrono::milliseconds(2500)), std::future_status::ready);
+  ASSERT_EQ(playing.wait_for(std::chrono::milliseconds(2500) * TIMING_SLACK), std::future_status::ready);
   EXPECT_FALSE(playing.get());
   settle();
   EXPECT_EQ(recorder_.count(), 1u);

@@ -157,23 +157,29 @@ TEST(DrawPlaylist, OneOrTwoDistinctNamesUniformlyDrawn) {
   for (const auto& entry : pairs) EXPECT_NEAR(entry.second / double(by_length[2]), 0.05, 0.01);
 }
 
+// ThreadSanitizer reports a racy read itself; elsewhere a torn read shows as a playlist or a
+// location the writer never stored. Reads are only compared, never dereferenced, and counted, so
+// a bad one fails the test rather than crashing it with the writer still running.
 TEST(PlayState, ReadersSeeWholeValuesWhileTheWriterReplacesThem) {
   PlayState state;
-  const auto two = std::make_shared<const Playlist>(Playlist{"dog", "cat"});
+  const PlaylistPtr two = std::make_shared<const Playlist>(Playlist{"dog", "cat"});
+  const PlaylistPtr empty = empty_playlist();
   std::atomic<bool> done{false};
   std::thread writer([&] {
     for (int i = 0; i < 20000; ++i) {
       state.set_location(i % 3);
-      state.set_to_play(i % 2 ? two : empty_playlist());
+      state.set_to_play(i % 2 ? two : empty);
     }
     done = true;
   });
+  std::size_t bad_reads = 0;
   while (!done) {
     const PlaylistPtr seen = state.to_play();
-    ASSERT_TRUE(*seen == Playlist{"empty"} || *seen == *two);
-    ASSERT_LT(state.location(), 3);
+    const int location = state.location();
+    if ((seen != two && seen != empty) || location < NO_LOCATION || location > 2) ++bad_reads;
   }
   writer.join();
+  EXPECT_EQ(bad_reads, 0u);
 }
 
 }  // namespace

@@ -125,14 +125,45 @@ std::string help_text(const std::string& prog) {
   return text;
 }
 
+std::string hex_escape(unsigned char byte) {
+  constexpr char HEX_DIGITS[] = "0123456789abcdef";
+  return {'\\', 'x', HEX_DIGITS[byte >> 4], HEX_DIGITS[byte & 0xf]};
+}
+
+// Below U+0100, the characters the customary parser (Python's repr) shows escaped: the controls,
+// the no-break space and the soft hyphen.
+bool is_unprintable(unsigned code_point) {
+  return code_point < 0x20 || (code_point >= 0x7f && code_point <= 0xa0) || code_point == 0xad;
+}
+
+// A value as the customary parser quotes it: in single quotes, or in double ones when only those
+// are free, with backslashes and unprintable characters escaped, so that a value with a tab or a
+// newline leaves the one-line message on one line. Characters from U+0080 count in their UTF-8
+// form; bytes that are not UTF-8 and characters from U+0100 on stay as they are.
 std::string quoted(const std::string& text) {
   const char quote = (text.find('\'') != std::string::npos && text.find('"') == std::string::npos)
                          ? '"'
                          : '\'';
   std::string result(1, quote);
-  for (char c : text) {
-    if (c == quote || c == '\\') result += '\\';
-    result += c;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const auto next = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : 0);
+    if (byte == '\t') {
+      result += "\\t";
+    } else if (byte == '\n') {
+      result += "\\n";
+    } else if (byte == '\r') {
+      result += "\\r";
+    } else if (is_unprintable(byte) && byte < 0x80) {
+      result += hex_escape(byte);
+    } else if (byte == 0xc2 && next >= 0x80 && is_unprintable(next)) {
+      // Two bytes of UTF-8 for U+0080 to U+00BF, whose second byte is the code point.
+      result += hex_escape(next);
+      ++i;
+    } else {
+      if (byte == quote || byte == '\\') result += '\\';
+      result += static_cast<char>(byte);
+    }
   }
   return result + quote;
 }
@@ -234,11 +265,31 @@ std::optional<OptionArgument> classify(const std::string& arg) {
   if (matches.size() > 1) {
     std::string names;
     for (const auto& match : matches) names += (names.empty() ? "" : ", ") + match.second;
-    throw UsageError("ambiguous option: " + name + " could match " + names);
+    throw UsageError("ambiguous option: " + arg + " could match " + names);
   }
   if (matches.size() == 1) return OptionArgument{matches.front().first, matches.front().second, joined};
   if (looks_like_negative_number(arg) || arg.find(' ') != std::string::npos) return std::nullopt;
   return OptionArgument{nullptr, arg, std::nullopt};
+}
+
+// The flags that one flag argument names. Short flags may be joined, as in -hh for -h -h; any other
+// value joined to a flag is an error, reported before any of the flags takes effect.
+std::vector<const DeclaredOption*> named_flags(const OptionArgument& option) {
+  std::vector<const DeclaredOption*> flags{option.declared};
+  if (!option.joined_value) return flags;
+  const std::string& joined = *option.joined_value;
+  std::size_t used = 0;
+  if (option.used_name[1] != '-' && !joined.empty()) {
+    while (used < joined.size()) {
+      const DeclaredOption* next = find_exact(std::string{'-', joined[used]});
+      if (next == nullptr || !next->placeholder.empty()) break;
+      flags.push_back(next);
+      ++used;
+    }
+    if (used == joined.size()) return flags;
+  }
+  throw UsageError("argument " + display_names(*flags.back()) + ": ignored explicit argument " +
+                   quoted(joined.substr(used)));
 }
 
 void apply_value(const DeclaredOption& declared, const std::string& value, Settings& settings) {
@@ -332,16 +383,14 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
       }
       const DeclaredOption& declared = *option->declared;
       if (declared.placeholder.empty()) {
-        if (option->joined_value) {
-          throw UsageError("argument " + display_names(declared) + ": ignored explicit argument " +
-                           quoted(*option->joined_value));
+        for (const DeclaredOption* flag : named_flags(*option)) {
+          if (flag->id == OptionId::help) {
+            outcome.kind = ParseOutcome::Kind::help;
+            outcome.text = help_text(prog);
+            return outcome;
+          }
+          outcome.settings.test = true;
         }
-        if (declared.id == OptionId::help) {
-          outcome.kind = ParseOutcome::Kind::help;
-          outcome.text = help_text(prog);
-          return outcome;
-        }
-        outcome.settings.test = true;
         continue;
       }
       std::string value;

@@ -9,7 +9,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/frame_pacer.h"
-#include "zel_video_player/media.h"
+#include "zel_video_player/media_folder.h"
 #include "zel_video_player/retry_delay.h"
 #include "zel_video_player/world.h"
 

@@ -11,6 +11,7 @@
 #include "support/process.h"
 #include "zel_video_player/command_line.h"
 #include "zel_video_player/media.h"
+#include "zel_video_player/media_folder.h"
 
 namespace zel::demo {
 namespace {

@@ -141,8 +141,6 @@ int free_tcp_port() {
   return ntohs(address.sin_port);
 }
 
-namespace {
-
 bool port_accepts(int port) {
   const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -153,8 +151,6 @@ bool port_accepts(int port) {
   ::close(sock);
   return ok;
 }
-
-}  // namespace
 
 RosMaster::RosMaster() {
   const int port = free_tcp_port();

@@ -55,6 +55,8 @@ class Process {
 };
 
 int free_tcp_port();
+// Whether something listens on the loopback port, as a started server does once it is ready.
+bool port_accepts(int port);
 
 // A private rosmaster on a free port, with the environment a ROS process needs to reach it.
 class RosMaster {
