@@ -68,8 +68,9 @@ void PoseTracker::on_position(double x, double y) {
     print_line("Inside radius of point of interest of location " + std::to_string(*found + 1));
     auto playlist = std::make_shared<const Playlist>(draw_playlist(n_sample_, engine_));
     state_.set_to_play(playlist);
-    state_.announce_change();
     print_line("Playlist is now: " + format_name_list(*playlist));
+    // After the playlist line, so the log tells of the arrival before the first clip it starts.
+    state_.announce_change();
     return;
   }
   const bool leaving = state_.location() != NO_LOCATION;
