@@ -13,6 +13,7 @@
 
 #include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
+#include "zel_video_player/outgoing_image.h"
 #include "zel_video_player/pose_tracking.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/repeat_filter.h"
@@ -54,6 +55,7 @@ class ZELVideoPlayer {
 
  private:
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
+  void publish(OutgoingImage& image_msg);
   void play_item(const std::string& name);
   void report_media_failure(const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports.forget(path); }

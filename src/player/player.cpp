@@ -150,7 +150,7 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
     return false;
   }
   media_worked(path);
-  const sensor_msgs::ImageConstPtr image_msg = bridge.to_message(frame);
+  OutgoingImage image_msg(bridge.to_message(frame));
   const std::int64_t n = publication_count(duration, fps);
   for (std::int64_t i = 0; i < n; ++i) {
     publish(image_msg);
@@ -163,7 +163,12 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
 }
 
 void ZELVideoPlayer::publish(const sensor_msgs::ImageConstPtr& image_msg) {
-  image_pub.publish(image_msg);
+  OutgoingImage outgoing(image_msg);
+  publish(outgoing);
+}
+
+void ZELVideoPlayer::publish(OutgoingImage& image_msg) {
+  image_msg.publish(image_pub);
   ++published_count;
 }
 
