@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cv_bridge/cv_bridge.h>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -519,6 +522,55 @@ TEST_F(HardeningTest, SubscriberThatComesAndGoesLeavesNoTrace) {
   ImageRecorder late("/camera/image");
   EXPECT_TRUE(late.wait_for_count(5, 10.0 * TIMING_SLACK));
   interrupt(*node);
+}
+
+TEST_F(HardeningTest, PhonePhotoStillReachesAnotherProcessWithoutSwampingTheNode) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  constexpr double SLOWDOWN = 4.0;
+#else
+  constexpr double SLOWDOWN = 1.0;
+#endif
+  // 4000x3000 is a 36 MB bgr8 message; noise, so the picture cannot be small in any form.
+  const std::string media = media_folder("photo");
+  fs::remove(media + "/empty.mp4");
+  cv::Mat photo(3000, 4000, CV_8UC3);
+  cv::randu(photo, 0, 256);
+  ASSERT_TRUE(cv::imwrite(media + "/empty.jpg", photo));
+  photo.release();
+
+  // This process is not the node's, so the frames come over TCP. Only counted: kept, they would
+  // fill this process instead.
+  std::atomic<int> frames{0};
+  ros::NodeHandle node_handle;
+  const ros::Subscriber counter = node_handle.subscribe<sensor_msgs::Image>(
+      "/camera/image", 1, [&frames](const sensor_msgs::ImageConstPtr&) { ++frames; });
+  auto node = start_node(media);
+  ASSERT_TRUE(wait_until(START_TIMEOUT, [&] { return frames > 0; })) << node->err();
+
+  // Serialising the picture at every publication keeps roscpp's network thread off its sockets:
+  // hardly a frame arrives, unsent copies pile up by hundreds of megabytes a second, poses wait.
+  const int frames_before = frames;
+  std::size_t most_resident = 0;
+  const auto window_end = std::chrono::steady_clock::now() + 8s;
+  while (std::chrono::steady_clock::now() < window_end) {
+    most_resident = std::max(most_resident, resident_kib(node->pid()));
+    std::this_thread::sleep_for(50ms);
+  }
+  const int frames_in_window = frames - frames_before;
+  EXPECT_GE(frames_in_window, static_cast<int>(8 / SLOWDOWN));
+  if (RESIDENT_MEMORY_TELLS_LEAKS) {
+    EXPECT_LT(most_resident, 600u * 1024);
+  }
+  const auto seconds_since = [](std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  send_pose(3.75, 3.5);
+  const auto pose_sent = std::chrono::steady_clock::now();
+  EXPECT_TRUE(node->wait_for_output("Inside radius of point of interest of location 1\n", 60s)) << node->out();
+  EXPECT_LT(seconds_since(pose_sent), 2.0 * SLOWDOWN);
+
+  node->signal(SIGINT);
+  EXPECT_EQ(node->wait_for(std::chrono::milliseconds(static_cast<int>(5000 * SLOWDOWN))), 0) << node->err();
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
 #include "zel_video_player/master_watch.h"
+#include "zel_video_player/outgoing_image.h"
 #include "zel_video_player/pose_tracking.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/repeat_filter.h"
@@ -63,6 +64,7 @@ class ZELVideoPlayer {
 
  private:
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
+  void publish(OutgoingImage& image_msg);
   void print_listing(const std::vector<Location>& points);
   void open_ahead(const std::string& name);
   void play_item(const std::string& name);

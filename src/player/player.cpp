@@ -210,7 +210,7 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
     return false;
   }
   media_worked(path);
-  const sensor_msgs::ImageConstPtr image_msg = bridge.to_message(frame);
+  OutgoingImage image_msg(bridge.to_message(frame));
   const std::int64_t n = publication_count(duration, fps);
   for (std::int64_t i = 0; i < n; ++i) {
     publish(image_msg);
@@ -228,7 +228,12 @@ void ZELVideoPlayer::wait_out_frame(FramePacer& pacer, int loc) const {
 }
 
 void ZELVideoPlayer::publish(const sensor_msgs::ImageConstPtr& image_msg) {
-  image_pub.publish(image_msg);
+  OutgoingImage outgoing(image_msg);
+  publish(outgoing);
+}
+
+void ZELVideoPlayer::publish(OutgoingImage& image_msg) {
+  image_msg.publish(image_pub);
   ++published_count;
 }
 

@@ -1,0 +1,48 @@
+#include "zel_video_player/outgoing_image.h"
+
+#include <typeinfo>
+#include <utility>
+
+#include <ros/publication.h>
+#include <ros/serialization.h>
+#include <ros/topic_manager.h>
+
+namespace zel {
+
+namespace {
+
+// The question roscpp asks under its lock, asked before taking it.
+bool needs_bytes(const ros::Publisher& publisher) {
+  const ros::PublicationPtr publication = ros::TopicManager::instance()->lookupPublication(publisher.getTopic());
+  if (!publication) return false;
+  bool serialize = false;
+  bool nocopy = false;
+  publication->getPublishTypes(serialize, nocopy, typeid(sensor_msgs::Image));
+  return serialize;
+}
+
+}  // namespace
+
+OutgoingImage::OutgoingImage(sensor_msgs::ImageConstPtr image) : image_(std::move(image)) {}
+
+const ros::SerializedMessage& OutgoingImage::bytes() {
+  if (!bytes_.buf) bytes_ = ros::serialization::serializeMessage(*image_);
+  return bytes_;
+}
+
+void OutgoingImage::publish(const ros::Publisher& publisher) {
+  // A latched publisher keeps its last message itself: its own path keeps that right.
+  if (!publisher || publisher.isLatched()) {
+    publisher.publish(image_);
+    return;
+  }
+  if (!bytes_.buf && needs_bytes(publisher)) bytes();
+  ros::SerializedMessage publication;
+  publication.type_info = &typeid(sensor_msgs::Image);
+  publication.message = image_;
+  // roscpp calls this under its lock, only when some subscriber needs bytes: by then they are
+  // made, unless that subscriber connected a moment ago.
+  ros::TopicManager::instance()->publish(publisher.getTopic(), [this] { return bytes(); }, publication);
+}
+
+}  // namespace zel
