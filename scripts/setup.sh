@@ -7,6 +7,8 @@ packages=(
   g++ cmake make pkg-config libgtest-dev
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
   ros-core catkin python3-rospy rosbash
+  # The message classes of `rostopic hz /camera/image` and `rostopic pub /amcl_pose ...`.
+  python3-sensor-msgs python3-geometry-msgs
 )
 scripts/install_packages.sh "${packages[@]}"
 
