@@ -119,7 +119,7 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
     return ros::master::getNodes(nodes) && std::count(nodes.begin(), nodes.end(), "/zel_tq_video") == 1;
   };
   bool registered = false;
-  for (int i = 0; i < 100 && !registered; ++i) {
+  for (int i = 0; i < 100 * TIMING_SLACK && !registered; ++i) {
     std::this_thread::sleep_for(100ms);
     registered = master_knows_node();
   }
@@ -135,14 +135,15 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   recorder.reset();
   poses.shutdown();
   ImageRecorder late_recorder("/camera/image");
-  EXPECT_TRUE(late_recorder.wait_for_count(15, 10.0)) << node.err();
+  EXPECT_TRUE(late_recorder.wait_for_count(15, 10.0 * TIMING_SLACK)) << node.err();
   ros::Publisher late_poses = handle.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
   for (int i = 0; i < 500 && late_poses.getNumSubscribers() == 0; ++i) std::this_thread::sleep_for(20ms);
   geometry_msgs::PoseWithCovarianceStamped pose;
   pose.pose.pose.position.x = 3.78;
   pose.pose.pose.position.y = 7.78;
   late_poses.publish(pose);
-  EXPECT_TRUE(node.wait_for_output("Inside radius of point of interest of location 3\n", 5s)) << node.out();
+  EXPECT_TRUE(node.wait_for_output("Inside radius of point of interest of location 3\n", PROMPT_TIMEOUT))
+      << node.out();
   EXPECT_EQ(lines_containing(node.err(), "does not answer").size(), 1u) << node.err();
   EXPECT_EQ(lines_containing(node.out(), "registered again with the ROS master").size(), 1u) << node.out();
 

@@ -124,7 +124,7 @@ TEST_F(ProgramTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   // Passes after the first play a clip opened ahead of time, whose first frame was read then.
   ImageRecorder recorder("/camera/image");
   start();
-  ASSERT_TRUE(recorder.wait_for_count(45, 10.0));
+  ASSERT_TRUE(recorder.wait_for_count(45, 10.0 * TIMING_SLACK));
   const auto images = recorder.images();
   std::vector<int> frame_indices;
   for (const auto& image : images) frame_indices.push_back(identify(cv_bridge::toCvShare(image, "bgr8")->image).frame_index);
@@ -154,17 +154,18 @@ TEST_F(ProgramTest, LogAndPrintedLinesReachAPipeAsTheyHappenInOrder) {
   program_.emplace(std::vector<std::string>{ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media_},
                    std::map<std::string, std::string>{{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()}},
                    scratch_.path(), true);
-  ASSERT_TRUE(program_->wait_for_output("ZEL video player: Playing video empty.mp4", 10s)) << program_->out();
+  ASSERT_TRUE(program_->wait_for_output("ZEL video player: Playing video empty.mp4", 10s * TIMING_SLACK))
+      << program_->out();
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s * TIMING_SLACK);
 
   send_pose(3.75, 3.5);
-  ASSERT_TRUE(program_->wait_for_output("Playlist is now: ", 5s)) << program_->out();
+  ASSERT_TRUE(program_->wait_for_output("Playlist is now: ", 5s * TIMING_SLACK)) << program_->out();
   // The first name's "Playing" line follows the printed playlist within a clip's time.
   const auto first_name_playing = [&] {
     const std::string out = program_->out();
     return std::regex_search(out, std::regex(R"(Playlist is now: \['(\w+)'[\s\S]*Playing (video )?\1\.)"));
   };
-  for (int i = 0; i < 250 && !first_name_playing(); ++i) std::this_thread::sleep_for(20ms);
+  for (int i = 0; i < 250 * TIMING_SLACK && !first_name_playing(); ++i) std::this_thread::sleep_for(20ms);
   EXPECT_TRUE(first_name_playing()) << program_->out();
   const std::string out = program_->out();
   EXPECT_LT(out.find("Using arguments:"), out.find("         test: True"));
@@ -199,7 +200,8 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
     auto no_master = env;
     no_master["ROS_MASTER_URI"] = "http://127.0.0.1:" + std::to_string(free_tcp_port());
     Process waiting({ZEL_PROGRAM, "--test", "--video_folder", media_}, no_master, scratch_.path());
-    for (int i = 0; i < 500 && waiting.err().find("Failed to contact master") == std::string::npos; ++i) {
+    for (int i = 0; i < 500 * TIMING_SLACK && waiting.err().find("Failed to contact master") == std::string::npos;
+         ++i) {
       std::this_thread::sleep_for(20ms);
     }
     ASSERT_NE(waiting.err().find("Failed to contact master"), std::string::npos) << waiting.err();
@@ -208,11 +210,11 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
 
   // Placing a hundred million points, then listing millions of them.
   Process placing({ZEL_PROGRAM, "--num_locations", "100000000", "--video_folder", media_}, env, scratch_.path());
-  ASSERT_TRUE(placing.wait_for_output("         video_folder: ", 20s)) << placing.err();
+  ASSERT_TRUE(placing.wait_for_output("         video_folder: ", 20s * TIMING_SLACK)) << placing.err();
   std::this_thread::sleep_for(1s);
   ends_promptly_with_status_zero(placing, SIGINT);
   Process listing({ZEL_PROGRAM, "--num_locations", "5000000", "--video_folder", media_}, env, scratch_.path());
-  ASSERT_TRUE(listing.wait_for_output("    100000. (", 60s)) << listing.err();
+  ASSERT_TRUE(listing.wait_for_output("    100000. (", 60s * TIMING_SLACK)) << listing.err();
   ends_promptly_with_status_zero(listing, SIGINT);
   const std::string listed = listing.out();
   EXPECT_EQ(listed.substr(listed.size() - 2), ")\n");
