@@ -119,7 +119,8 @@ void ZELVideoPlayer::main_loop() {
     const PlaylistPtr playlist = to_play();
     const std::uint64_t published_before = published_count;
     for (std::size_t i = 0; i < playlist->size(); ++i) {
-      if (location() != loc) break;
+      // A stopped player starts no further clip: the process, and its log, may run on for long.
+      if (location() != loc || shared.stop_requested()) break;
       open_ahead((*playlist)[(i + 1) % playlist->size()]);
       play_item((*playlist)[i]);
     }
