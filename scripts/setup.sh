@@ -9,6 +9,8 @@ packages=(
   ros-core catkin python3-rospy rosbash
   # The message classes of `rostopic hz /camera/image` and `rostopic pub /amcl_pose ...`.
   python3-sensor-msgs python3-geometry-msgs
+  # The player as a nodelet; libnodeletlib-tools has the manager program.
+  libnodeletlib-dev libnodeletlib-tools pluginlib-dev
 )
 scripts/install_packages.sh "${packages[@]}"
 

@@ -24,6 +24,8 @@ class OutgoingImage {
   // again sends the same bytes: the image must not change in between.
   void publish(const ros::Publisher& publisher);
 
+  const sensor_msgs::Image* message() const { return image_.get(); }
+
  private:
   const ros::SerializedMessage& bytes();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <iostream>
 #include <mutex>
@@ -34,14 +35,21 @@ class ZELVideoPlayer {
  public:
   // ros::init must have run. `engine` and `out` must outlive the player. Throws Interrupted when
   // ROS shuts down while it places or lists a great many points.
+  // Without `hosted_node` the player serves its pose messages with a spinner of its own and keeps
+  // the process registered with a master that restarts. With it (a nodelet's handle) the topics
+  // follow that handle's remappings and its owner serves the pose messages and the registration.
   ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations, double radius,
-                 bool test, RandomEngine& engine, std::ostream& out = std::cout);
+                 bool test, RandomEngine& engine, std::ostream& out = std::cout,
+                 const std::optional<ros::NodeHandle>& hosted_node = std::nullopt);
   ~ZELVideoPlayer();
   ZELVideoPlayer(const ZELVideoPlayer&) = delete;
   ZELVideoPlayer& operator=(const ZELVideoPlayer&) = delete;
 
-  // Plays the current playlist over and over until ROS shuts down.
+  // Plays the current playlist over and over until ROS shuts down or a stop is requested.
   void main_loop();
+
+  // Ends main_loop within a frame period, from any thread, while ROS runs on.
+  void request_stop() { shared.request_stop(); }
 
   void pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg);
 
@@ -62,7 +70,11 @@ class ZELVideoPlayer {
   PlaylistPtr to_play() const { return shared.to_play(); }
   const std::vector<Location>& locations() const { return tracker->locations(); }
 
+  // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
+  const void* last_published() const { return last_published_.load(); }
+
  private:
+  bool stopping() const;
   void publish(const sensor_msgs::ImageConstPtr& image_msg);
   void publish(OutgoingImage& image_msg);
   void print_listing(const std::vector<Location>& points);
@@ -89,6 +101,7 @@ class ZELVideoPlayer {
   std::optional<PoseTracker> tracker;
 
   std::uint64_t published_count = 0;  // main thread only: tells a pass that showed nothing
+  std::atomic<const void*> last_published_{nullptr};
   RepeatFilter failure_reports;
   ClipOpener clip_opener;
   std::optional<ros::AsyncSpinner> pose_spinner;

@@ -33,8 +33,13 @@ class PlayState {
   // values, so a woken player never starts the old playlist at the new point.
   void announce_change() { location_changed_.notify_all(); }
 
-  // Waits until the location differs from `from` or the time is up; true when it differs. The lock
-  // behind it is held only while a waiter checks or a writer stores, never while playing.
+  // Ends every wait, now and later: playback is to stop while the process runs on.
+  void request_stop();
+  bool stop_requested() const { return stop_requested_.load(); }
+
+  // Waits until the location differs from `from`, a stop is requested or the time is up; true
+  // unless the time ran out. The lock behind it is held only while a waiter checks or a writer
+  // stores, never while playing.
   bool wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const;
 
   PlaylistPtr to_play() const { return std::atomic_load(&to_play_); }
@@ -42,6 +47,7 @@ class PlayState {
 
  private:
   std::atomic<int> location_{NO_LOCATION};
+  std::atomic<bool> stop_requested_{false};
   PlaylistPtr to_play_;
   mutable std::mutex change_mutex_;
   mutable std::condition_variable location_changed_;

@@ -13,10 +13,9 @@
 #include <cxxabi.h>
 #include <ros/ros.h>
 
-#include "zel_video_player/command_line.h"
-#include "zel_video_player/media.h"
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
+#include "zel_video_player/start_up.h"
 #include "zel_video_player/stop.h"
 
 namespace {
@@ -61,34 +60,20 @@ int run(int argc, char** argv) {
   // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
   if (!ros::ok()) return stopped();
-  ROS_INFO("ZEL Video Player Node started");
 
   std::vector<std::string> args;
   ros::removeROSArgs(argc, argv, args);
-  const zel::ParseOutcome outcome =
-      zel::parse_args(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
-  if (outcome.kind == zel::ParseOutcome::Kind::help) {
-    std::cout << outcome.text << std::flush;
-    return outcome.exit_status();
-  }
-  if (outcome.kind == zel::ParseOutcome::Kind::usage_error) {
-    std::cerr << outcome.text << std::flush;
-    return outcome.exit_status();
-  }
-  const zel::Settings& settings = outcome.settings;
-
-  ROS_INFO("Using arguments:");
-  for (const auto& line : zel::settings_echo_lines(settings)) std::cout << line << std::endl;
-  const std::string video_folder = zel::with_trailing_slash(settings.video_folder);
-  if (const auto missing = zel::check_paths(video_folder)) {
-    ROS_ERROR_STREAM(*missing);
-    return 1;
-  }
+  const zel::StartUp start =
+      zel::start_up(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
+  if (start.kind == zel::StartUp::Kind::help) std::cout << start.text << std::flush;
+  if (start.kind == zel::StartUp::Kind::usage_error) std::cerr << start.text << std::flush;
+  if (start.kind != zel::StartUp::Kind::play) return start.exit_status();
+  const zel::Settings& settings = start.settings;
 
   zel::RandomEngine engine = zel::make_unseeded_engine();
   try {
-    zel::ZELVideoPlayer zelplayer(video_folder, settings.num_locations, settings.radius, settings.test,
-                                  engine);
+    zel::ZELVideoPlayer zelplayer(settings.video_folder, settings.num_locations, settings.radius,
+                                  settings.test, engine);
     zelplayer.main_loop();
   } catch (const zel::Interrupted&) {
   }

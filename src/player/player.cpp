@@ -54,8 +54,10 @@ void quiet_media_libraries() {
 }
 
 ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations,
-                               double radius, bool test, RandomEngine& engine, std::ostream& out)
-    : video_folder_path(video_folder),
+                               double radius, bool test, RandomEngine& engine, std::ostream& out,
+                               const std::optional<ros::NodeHandle>& hosted_node)
+    : node(hosted_node ? *hosted_node : ros::NodeHandle()),
+      video_folder_path(video_folder),
       test(test),
       image_pub(node.advertise<sensor_msgs::Image>("/camera/image", 1)),
       radius(radius),
@@ -77,6 +79,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
   // Subscribing last means no pose is handled before every field holds its first value.
   pose_sub = node.subscribe("/amcl_pose", POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
                             ros::TransportHints().tcpNoDelay());
+  if (hosted_node) return;
   pose_spinner.emplace(1);
   pose_spinner->start();
   master_watch.emplace(MASTER_CHECK_PERIOD);
@@ -84,7 +87,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
 
 ZELVideoPlayer::~ZELVideoPlayer() {
   master_watch.reset();
-  pose_spinner->stop();
+  if (pose_spinner) pose_spinner->stop();
   pose_sub.shutdown();
 }
 
@@ -111,12 +114,13 @@ void ZELVideoPlayer::print_listing(const std::vector<Location>& points) {
 
 void ZELVideoPlayer::main_loop() {
   RetryDelay retry_delay(FIRST_RETRY_DELAY, LONGEST_RETRY_DELAY);
-  while (!shutting_down()) {
+  while (!stopping()) {
     const int loc = location();
     const PlaylistPtr playlist = to_play();
     const std::uint64_t published_before = published_count;
     for (std::size_t i = 0; i < playlist->size(); ++i) {
-      if (location() != loc) break;
+      // A stopped player starts no further clip: the process, and its log, may run on for long.
+      if (location() != loc || shared.stop_requested()) break;
       open_ahead((*playlist)[(i + 1) % playlist->size()]);
       play_item((*playlist)[i]);
     }
@@ -131,7 +135,7 @@ void ZELVideoPlayer::main_loop() {
 
 void ZELVideoPlayer::wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (auto now = std::chrono::steady_clock::now(); now < deadline && !shutting_down();
+  for (auto now = std::chrono::steady_clock::now(); now < deadline && !stopping();
        now = std::chrono::steady_clock::now()) {
     if (shared.wait_for_location_change(loc, std::min<std::chrono::steady_clock::duration>(
                                                  deadline - now, SHUTDOWN_CHECK_PERIOD))) {
@@ -172,7 +176,7 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
   const int height = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT));
   std::int64_t frames = 0;
   sensor_msgs::ImagePtr last_sent;  // handed back to frame_slot, which reuses it once no one holds it
-  while (cap->isOpened() && video_location == location() && !shutting_down()) {
+  while (cap->isOpened() && video_location == location() && !stopping()) {
     ImageConverter::FrameSlot slot = bridge.frame_slot(width, height, std::move(last_sent));
     if (first_frame) {
       ret = !first_frame->empty();
@@ -217,7 +221,7 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
     wait_out_frame(r, video_location);
     if (location() != video_location) return false;
     // A still lasts seconds; without this a Ctrl-C would wait for it to run out.
-    if (shutting_down()) return false;
+    if (stopping()) return false;
   }
   return true;
 }
@@ -227,12 +231,15 @@ void ZELVideoPlayer::wait_out_frame(FramePacer& pacer, int loc) const {
   shared.wait_for_location_change(loc, pacer.next_deadline() - FramePacer::Clock::now());
 }
 
+bool ZELVideoPlayer::stopping() const { return shutting_down() || shared.stop_requested(); }
+
 void ZELVideoPlayer::publish(const sensor_msgs::ImageConstPtr& image_msg) {
   OutgoingImage outgoing(image_msg);
   publish(outgoing);
 }
 
 void ZELVideoPlayer::publish(OutgoingImage& image_msg) {
+  last_published_.store(image_msg.message());
   image_msg.publish(image_pub);
   ++published_count;
 }

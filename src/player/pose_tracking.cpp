@@ -15,9 +15,18 @@ void PlayState::set_location(int index) {
   location_.store(index);
 }
 
+void PlayState::request_stop() {
+  {
+    const std::lock_guard<std::mutex> lock(change_mutex_);
+    stop_requested_.store(true);
+  }
+  location_changed_.notify_all();
+}
+
 bool PlayState::wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const {
   std::unique_lock<std::mutex> lock(change_mutex_);
-  return location_changed_.wait_for(lock, timeout, [&] { return location_.load() != from; });
+  return location_changed_.wait_for(lock, timeout,
+                                    [&] { return location_.load() != from || stop_requested_.load(); });
 }
 
 PlaylistPtr empty_playlist() {

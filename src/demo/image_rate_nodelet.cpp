@@ -1,0 +1,48 @@
+// An example consumer to load beside the player in one nodelet manager: it counts the images that
+// reach it and now and then logs how many came and how fast. In the same manager each one is the
+// player's own message, handed over by pointer.
+#include <cstdint>
+#include <string>
+
+#include <nodelet/nodelet.h>
+#include <pluginlib/class_list_macros.hpp>
+#include <ros/ros.h>
+#include <sensor_msgs/Image.h>
+
+namespace zel {
+
+class ImageRateNodelet : public nodelet::Nodelet {
+ private:
+  void onInit() override {
+    const double period = getPrivateNodeHandle().param("report_period", 5.0);
+    // Both callbacks run on this nodelet's one-at-a-time queue, so the counts need no lock.
+    subscriber_ = getNodeHandle().subscribe("/camera/image", 1, &ImageRateNodelet::on_image, this);
+    timer_ = getNodeHandle().createWallTimer(ros::WallDuration(period), &ImageRateNodelet::report, this);
+    since_ = ros::WallTime::now();
+  }
+
+  void on_image(const sensor_msgs::ImageConstPtr& image) {
+    ++count_;
+    last_size_ = std::to_string(image->width) + "x" + std::to_string(image->height) + " " + image->encoding;
+  }
+
+  void report(const ros::WallTimerEvent&) {
+    const ros::WallTime now = ros::WallTime::now();
+    const double seconds = (now - since_).toSec();
+    NODELET_INFO("%s: %llu images in %.1f s, %.1f per second, last %s", subscriber_.getTopic().c_str(),
+                 static_cast<unsigned long long>(count_), seconds, count_ / seconds,
+                 count_ ? last_size_.c_str() : "none");
+    count_ = 0;
+    since_ = now;
+  }
+
+  ros::Subscriber subscriber_;
+  ros::WallTimer timer_;
+  ros::WallTime since_;
+  std::uint64_t count_ = 0;
+  std::string last_size_;
+};
+
+}  // namespace zel
+
+PLUGINLIB_EXPORT_CLASS(zel::ImageRateNodelet, nodelet::Nodelet)

@@ -1,0 +1,106 @@
+// The player as a nodelet, loaded by its exported name into this process, which plays the manager:
+// frames handed over by pointer, a prompt unload, and start-ups that fail without ending the manager.
+#include <gtest/gtest.h>
+
+#include <boost/weak_ptr.hpp>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <nodelet/loader.h>
+#include <pluginlib/class_loader.hpp>
+
+#include "support/media.h"
+#include "support/ros_session.h"
+#include "support/timing.h"
+#include "zel_video_player/player_nodelet.h"
+#include "zel_video_player/world.h"
+
+namespace zel::testing {
+namespace {
+
+constexpr const char* PLAYER_TYPE = "zel_video_player/ZELVideoPlayerNodelet";
+
+class NodeletTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    start_ros_session("nodelet_test");
+    // Where a manager finds the plugin: the package's manifest and the build's libraries.
+    ::setenv("ROS_PACKAGE_PATH", ZEL_SOURCE_DIR, 1);
+    ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
+  }
+
+  // Stills only: "empty" then shows one picture for eight seconds, one message object throughout.
+  void SetUp() override {
+    folder_ = dir_.path() + "/";
+    std::vector<std::string> names(OBJECT_LIST.begin(), OBJECT_LIST.end());
+    names.emplace_back(EMPTY_CLIP);
+    for (const auto& name : names) write_still(folder_ + name + ".jpg", clip_code_of(name));
+  }
+
+  bool load(const std::vector<std::string>& args, const nodelet::M_string& remappings = {}) {
+    return manager_.load("/zel_tq_video", PLAYER_TYPE, remappings, args);
+  }
+
+  const ZELVideoPlayer* player() const {
+    const auto loaded = boost::dynamic_pointer_cast<ZELVideoPlayerNodelet>(loaded_.lock());
+    return loaded ? loaded->player() : nullptr;
+  }
+
+  TempDir dir_;
+  std::string folder_;
+  pluginlib::ClassLoader<nodelet::Nodelet> plugins_{"nodelet", "nodelet::Nodelet"};
+  // Held weakly, so that an unload destroys the nodelet as it does in a manager.
+  boost::weak_ptr<nodelet::Nodelet> loaded_;
+  nodelet::Loader manager_{[this](const std::string& type) {
+    const boost::shared_ptr<nodelet::Nodelet> created = plugins_.createInstance(type);
+    loaded_ = created;
+    return created;
+  }};
+};
+
+TEST_F(NodeletTest, ASubscriberInTheManagerIsHandedThePublishedMessageItself) {
+  // Remapped as a launch file remaps a nodelet, which the player's topics must follow.
+  ImageRecorder recorder("/nodelet_test/image");
+  ASSERT_TRUE(load({"--test", "--video_folder", dir_.path()}, {{"/camera/image", "/nodelet_test/image"}}));
+  ASSERT_NE(player(), nullptr);
+  ASSERT_TRUE(recorder.wait_for_count(5, 10.0 * TIMING_SLACK));
+  const void* published = player()->last_published();
+  for (const auto& image : recorder.images()) EXPECT_EQ(image.get(), published);
+}
+
+TEST_F(NodeletTest, UnloadDuringAStillEndsPlaybackAtOnce) {
+  ImageRecorder recorder("/camera/image");
+  ASSERT_TRUE(load({"--video_folder", dir_.path()}));
+  ASSERT_TRUE(recorder.wait_for_count(3, 10.0 * TIMING_SLACK));
+  const ros::WallTime start = ros::WallTime::now();
+  ASSERT_TRUE(manager_.unload("/zel_tq_video"));
+  EXPECT_LT((ros::WallTime::now() - start).toSec(), 2.0 * TIMING_SLACK);
+  EXPECT_TRUE(loaded_.expired());
+  ros::WallDuration(0.3).sleep();  // deliveries already under way
+  const std::size_t count = recorder.count();
+  ros::WallDuration(1.0).sleep();
+  EXPECT_EQ(recorder.count(), count);
+}
+
+TEST_F(NodeletTest, FailedStartUpsLeaveTheManagerRunningAndPlayNothing) {
+  ImageRecorder recorder("/camera/image");
+  const TempDir incomplete;
+  const std::vector<std::vector<std::string>> failing = {
+      {"--video_folder", incomplete.path()}, {"--radius", "wide", "--video_folder", dir_.path()},
+      {"--video_folder", ""}, {"--help"}};
+  for (const auto& args : failing) {
+    SCOPED_TRACE(args.front() + " " + args.back());
+    load(args);
+    EXPECT_EQ(player(), nullptr);
+    manager_.unload("/zel_tq_video");
+  }
+  ros::WallDuration(0.5).sleep();
+  EXPECT_EQ(recorder.count(), 0u);
+  // Still a working manager: the next good load plays.
+  ASSERT_TRUE(load({"--video_folder", dir_.path()}));
+  EXPECT_TRUE(recorder.wait_for_count(1, 10.0 * TIMING_SLACK));
+}
+
+}  // namespace
+}  // namespace zel::testing
