@@ -13,7 +13,7 @@ namespace zel {
 // kind, so each can be switched off on its own; ids are stable from run to run:
 //   points  id k    a small dot on point k (counted from 0)
 //   radius  id k    a flat translucent disc around point k, as wide as the circle it reaches
-//   labels  id k    the point's number as the listing prints it, from 1
+//   labels  id k    the point's number as the listing prints it (from 1), beside the dot
 //   rooms   id 0    the map's outline; ids 1 to 5 the rooms' outlines, 6 to 10 their letters
 // The array opens with a DELETEALL, so a restarted node with fewer points leaves no stale ones.
 

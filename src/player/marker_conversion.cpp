@@ -13,8 +13,13 @@ namespace {
 constexpr double DOT_DIAMETER = 0.2;
 constexpr double DISC_THICKNESS = 0.02;
 constexpr double POINT_LABEL_HEIGHT = 0.5;
-constexpr double POINT_LABEL_LIFT = 0.6;  // above the dot, so the number never hides it
+// Up and to the right of the dot, so the number neither hides it nor sits on the robot passing
+// through; seen from above, lifting it alone would not move it.
+constexpr double POINT_LABEL_SHIFT = 0.35;
 constexpr double ROOM_LABEL_HEIGHT = 0.8;
+// In the room's upper left corner: points tend to lie near the middle.
+constexpr double ROOM_LABEL_INSET_X = 0.5;
+constexpr double ROOM_LABEL_INSET_Y = 0.6;
 constexpr double OUTLINE_WIDTH = 0.06;
 
 std_msgs::ColorRGBA colour(float red, float green, float blue, float alpha) {
@@ -77,9 +82,8 @@ void add_building(visualization_msgs::MarkerArray& array) {
     array.markers.push_back(closed_line(
         1 + i, {point(c[0].x, c[0].y), point(c[1].x, c[1].y), point(c[3].x, c[3].y), point(c[2].x, c[2].y)},
         OUTLINE_WIDTH));
-    const double middle_x = (c[0].x + c[1].x + c[2].x + c[3].x) / 4;
-    const double middle_y = (c[0].y + c[1].y + c[2].y + c[3].y) / 4;
-    array.markers.push_back(text("rooms", 1 + room_count + i, name, point(middle_x, middle_y), ROOM_LABEL_HEIGHT));
+    array.markers.push_back(text("rooms", 1 + room_count + i, name,
+                                 point(c[0].x + ROOM_LABEL_INSET_X, c[0].y - ROOM_LABEL_INSET_Y), ROOM_LABEL_HEIGHT));
   }
 }
 
@@ -116,7 +120,8 @@ visualization_msgs::MarkerArray points_of_interest_markers(const std::vector<Loc
       array.markers.push_back(disc);
     }
 
-    array.markers.push_back(text("labels", id, std::to_string(i + 1), point(x, y, POINT_LABEL_LIFT), POINT_LABEL_HEIGHT));
+    array.markers.push_back(text("labels", id, std::to_string(i + 1),
+                                 point(x + POINT_LABEL_SHIFT, y + POINT_LABEL_SHIFT), POINT_LABEL_HEIGHT));
   }
   add_building(array);
   return array;
