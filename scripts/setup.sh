@@ -6,10 +6,10 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config libgtest-dev
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
-  libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev
+  libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev libtf2-ros-dev
   ros-core catkin python3-rospy rosbash
   # so that rostopic can show the node's image and diagnostics topics
-  python3-sensor-msgs python3-diagnostic-msgs rosdiagnostic
+  python3-sensor-msgs python3-diagnostic-msgs
 )
 missing=()
 for package in "${packages[@]}"; do
