@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The whole system at work in about a minute: installs what is missing, builds, and runs the player
 # on the sample media beside a simulated robot that tours its points of interest, all on a private
-# ROS master. Ends with a map of the tour and a contact sheet of what the camera showed.
+# ROS master. Ends with a map of the tour and a contact sheet of what the camera showed; with --rviz,
+# RViz shows the points, the robot and the camera as the tour goes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 usage() {
   cat <<'EOF'
 usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_folder DIR]
-                       [--speed M_PER_S] [--dwell SECONDS]
+                       [--speed M_PER_S] [--dwell SECONDS] [--rviz]
 
   --generated          random points of interest instead of the four test points
   --num_locations N    how many random points (default 5; with --generated)
@@ -16,6 +17,9 @@ usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_f
   --video_folder DIR   your own media folder instead of the sample media
   --speed M_PER_S      the robot's walking speed (default 1.4)
   --dwell SECONDS      how long the robot stays at each point (default 4)
+  --rviz               show it all in RViz (installs Debian's rviz when missing). Without a display
+                       RViz runs on a virtual screen (Xvfb) and what it shows at point 2 is saved
+                       to build/demo/zel_rviz.png
 EOF
 }
 
@@ -25,6 +29,7 @@ radius=1.5
 video_folder=""
 speed=1.4
 dwell=4
+rviz=0
 while (($#)); do
   option=$1
   value=""
@@ -34,6 +39,7 @@ while (($#)); do
   case $option in
     -h | --help) usage; exit 0 ;;
     --generated) test_flag=""; shift; continue ;;
+    --rviz) rviz=1; shift; continue ;;
     --num_locations | --radius | --video_folder | --speed | --dwell)
       if [[ -z $value ]]; then
         (($# >= 2)) || { echo "demo.sh: $option needs a value" >&2; exit 2; }
@@ -56,6 +62,22 @@ done
 started=$SECONDS
 echo "== Installing what is missing and building"
 scripts/setup.sh
+if ((rviz)); then
+  # RViz and Xvfb are large: only a demo that asks for them installs them.
+  packages=(rviz)
+  [[ -n ${DISPLAY:-} ]] || packages+=(xvfb)
+  missing=()
+  for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+  done
+  if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "== Installing ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  fi
+fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
 sample_flag=""
@@ -73,6 +95,8 @@ mkdir -p "$run_dir/ros_home"
 tour_pid=""
 player_pid=""
 master_pid=""
+rviz_pid=""
+screen_pid=""
 stop() {
   local pid=$1 signal=$2
   [[ -n $pid ]] && kill -0 "$pid" 2>/dev/null || return 0
@@ -86,6 +110,8 @@ stop() {
 }
 cleanup() {
   stop "$tour_pid" INT
+  stop "$rviz_pid" INT
+  stop "$screen_pid" TERM
   stop "$player_pid" INT
   # Python leaves SIGINT ignored in a background job, so the master gets SIGTERM.
   stop "$master_pid" TERM
@@ -121,10 +147,39 @@ for _ in $(seq 200); do
   sleep 0.1
 done
 
+screenshot=""
+if ((rviz)); then
+  screen_dir=""
+  if [[ -z ${DISPLAY:-} ]]; then
+    # A virtual screen whose frame buffer Xvfb keeps in a file, read back for the screenshot.
+    screen_dir=$run_dir/screen
+    mkdir -p "$screen_dir"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -fbdir "$screen_dir" -nolisten tcp -nocursor 3>"$screen_dir/display" \
+      >"$run_dir/xvfb.log" 2>&1 &
+    screen_pid=$!
+    for _ in $(seq 100); do [[ -s $screen_dir/display ]] && break; sleep 0.1; done
+    [[ -s $screen_dir/display ]] || { cat "$run_dir/xvfb.log"; echo "demo.sh: Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(cat "$screen_dir/display")
+    screenshot=$run_dir/zel_rviz.png
+    echo "== No display: RViz runs on the virtual screen $DISPLAY; a screenshot at point 2 goes to $screenshot"
+  fi
+  echo "== Starting RViz"
+  rviz -d "$(realpath rviz/zel_video_player.rviz)" >"$run_dir/rviz.log" 2>&1 &
+  rviz_pid=$!
+fi
+
 echo "== Starting the simulated robot"
-"$bin/zel_tour" --player_output "$player_log" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" \
-  $sample_flag &
+tour_log=$run_dir/tour.log
+"$bin/zel_tour" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" $sample_flag > >(tee "$tour_log") &
 tour_pid=$!
+while [[ -n $screenshot ]] && kill -0 "$tour_pid" 2>/dev/null; do
+  if grep -q "^tour: at point 2 " "$tour_log"; then
+    scripts/xwd_to_png.py "$screen_dir/Xvfb_screen0" "$screenshot"
+    screenshot_taken=$screenshot
+    screenshot=""
+  fi
+  sleep 0.1
+done
 tour_status=0
 wait "$tour_pid" || tour_status=$?
 tour_pid=""
@@ -137,3 +192,4 @@ fi
 echo "== Done in $((SECONDS - started)) s. The player's output is in $player_log"
 echo "Map of the tour:          $run_dir/zel_tour_map.png"
 echo "What the camera showed:   $run_dir/zel_tour_contact_sheet.png"
+[[ -z ${screenshot_taken:-} ]] || echo "RViz at point 2:          $screenshot_taken"

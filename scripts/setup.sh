@@ -6,9 +6,10 @@ cd "$(dirname "$0")/.."
 packages=(
   g++ cmake make pkg-config libgtest-dev
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
+  libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev libtf2-ros-dev
   ros-core catkin python3-rospy rosbash
-  # The message classes of `rostopic hz /camera/image` and `rostopic pub /amcl_pose ...`.
-  python3-sensor-msgs python3-geometry-msgs
+  # The message classes that rostopic needs to show or send the node's topics.
+  python3-sensor-msgs python3-geometry-msgs python3-diagnostic-msgs
   # The player as a nodelet; libnodeletlib-tools has the manager program.
   libnodeletlib-dev libnodeletlib-tools pluginlib-dev
 )

@@ -24,7 +24,7 @@ class OutgoingImage {
   // again sends the same bytes: the image must not change in between.
   void publish(const ros::Publisher& publisher);
 
-  const sensor_msgs::Image* message() const { return image_.get(); }
+  const sensor_msgs::ImageConstPtr& message() const { return image_; }
 
  private:
   const ros::SerializedMessage& bytes();

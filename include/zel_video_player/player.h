@@ -21,6 +21,7 @@
 #include "zel_video_player/pose_tracking.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/repeat_filter.h"
+#include "zel_video_player/ros_outputs.h"
 
 namespace zel {
 
@@ -89,9 +90,9 @@ class ZELVideoPlayer {
   ros::Subscriber pose_sub;
   const std::string video_folder_path;
   const bool test;
-  ros::Publisher image_pub;
   const ImageConverter bridge{};
   PlayState shared;  // `location` and `to_play`, the two values the pose thread hands over
+  RosOutputs outputs{shared, node};  // the frames, and what RViz and the diagnostics show of the node
   const double radius;
   const int n_sample;
   std::ostream& out;

@@ -25,6 +25,9 @@ struct Corner {
   double y;
 };
 
+// The rooms with a corner table; there is no room E.
+inline constexpr std::array<std::string_view, 5> ROOM_NAMES{"A", "B", "C", "D", "F"};
+
 // Corners in the order: smaller x larger y, larger x larger y, smaller x smaller y, larger x
 // smaller y. The rooms are not exact rectangles; only the box tested by in_room matters.
 using CornerTable = std::array<Corner, 4>;

@@ -59,7 +59,6 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
     : node(hosted_node ? *hosted_node : ros::NodeHandle()),
       video_folder_path(video_folder),
       test(test),
-      image_pub(node.advertise<sensor_msgs::Image>("/camera/image", 1)),
       radius(radius),
       n_sample(N_SAMPLE),
       out(out),
@@ -75,6 +74,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
   }
   print_listing(points);
   tracker.emplace(std::move(points), radius, n_sample, shared, engine, out);
+  outputs.show_points(tracker->locations(), radius);
 
   // Subscribing last means no pose is handled before every field holds its first value.
   pose_sub = node.subscribe("/amcl_pose", POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
@@ -187,6 +187,7 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
     }
     if (!*ret) break;
     last_sent = slot.holds_frame() ? slot.message : bridge.to_message(slot.pixels);
+    if (frames == 0) outputs.playback_began(video_name, MediaKind::video);
     publish(last_sent);
     ++frames;
     wait_out_frame(r, video_location);
@@ -216,6 +217,7 @@ bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, 
   media_worked(path);
   OutgoingImage image_msg(bridge.to_message(frame));
   const std::int64_t n = publication_count(duration, fps);
+  if (n > 0) outputs.playback_began(still_name, MediaKind::still);
   for (std::int64_t i = 0; i < n; ++i) {
     publish(image_msg);
     wait_out_frame(r, video_location);
@@ -239,12 +241,13 @@ void ZELVideoPlayer::publish(const sensor_msgs::ImageConstPtr& image_msg) {
 }
 
 void ZELVideoPlayer::publish(OutgoingImage& image_msg) {
-  last_published_.store(image_msg.message());
-  image_msg.publish(image_pub);
+  last_published_.store(image_msg.message().get());
+  outputs.publish_frame(image_msg);
   ++published_count;
 }
 
 void ZELVideoPlayer::report_media_failure(const std::string& path, const std::string& problem) {
+  outputs.media_failed();
   const auto held_back = failure_reports.admit(path, RepeatFilter::Clock::now());
   if (!held_back) return;
   if (*held_back > 0) {

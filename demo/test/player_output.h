@@ -8,7 +8,8 @@
 
 namespace zel::demo {
 
-// Reading the player's standard output back: its settings echo, the start-up listing of the
+// For the demo's tests: the player's standard output read back, an account of what it chose that
+// does not depend on the topics the tour reads. Its settings echo, the start-up listing of the
 // points of interest, and the lines it prints as the robot arrives at and leaves points.
 
 // "    k. (x, y)" as the player lists a point; nothing for any other line, including one whose

@@ -1,12 +1,13 @@
 // The simulated robot: plays the localiser for the player, watches its camera topic and leaves a
-// map and a contact sheet of the tour behind. The tour's logic lives in the ROS-free demo library;
-// this file only connects it to ROS and to the clock.
+// map and a contact sheet of the tour behind. It learns the points of interest and what the camera
+// shows from the player's topics, as any other node beside it would. The tour's logic lives in the
+// ROS-free demo library; this file only connects it to ROS and to the clock.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -16,12 +17,16 @@
 
 #include <cv_bridge/cv_bridge.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <geometry_msgs/TransformStamped.h>
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
+#include <std_msgs/String.h>
+#include <tf2_ros/static_transform_broadcaster.h>
+#include <tf2_ros/transform_broadcaster.h>
+#include <visualization_msgs/Marker.h>
+#include <visualization_msgs/MarkerArray.h>
 
-#include "zel_video_player/demo/line_follower.h"
 #include "zel_video_player/demo/pictures.h"
-#include "zel_video_player/demo/player_output.h"
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
 #include "zel_video_player/demo/tour_report.h"
@@ -37,8 +42,8 @@ constexpr double PUBLISH_HZ = 10.0;
 constexpr double SETTLE_SECONDS = 1.0;
 // Time at the end, so the player has left the last point and shows "empty" again.
 constexpr double FINISH_SECONDS = 1.5;
-// How long the player's output may stay quiet before its listing counts as complete.
-constexpr double LISTING_QUIET_SECONDS = 1.0;
+constexpr double LABEL_HEIGHT = 0.35;
+constexpr double LABEL_DROP = 0.8;  // metres below the robot on the map, clear of the points' numbers
 
 class TourFailed : public std::runtime_error {
  public:
@@ -53,47 +58,67 @@ double seconds_since(Clock::time_point start) {
 
 void say(const std::string& line) { std::cout << "tour: " << line << std::endl; }
 
-bool is_player_event(const std::string& line) {
-  return line.rfind("Inside radius", 0) == 0 || line.rfind("Playlist is now", 0) == 0 ||
-         line.rfind("Out of point of interest", 0) == 0;
+struct MarkedPoints {
+  std::vector<zel::Location> points;
+  std::optional<double> radius;  // nothing when the player drew no discs
+};
+
+// The points in the order the player numbers them (its dots' ids), the radius from its discs.
+MarkedPoints read_marked_points(const visualization_msgs::MarkerArray& array) {
+  std::vector<std::pair<int, zel::Location>> dots;
+  MarkedPoints marked;
+  for (const auto& marker : array.markers) {
+    if (marker.action != visualization_msgs::Marker::ADD) continue;
+    if (marker.ns == "points") dots.push_back({marker.id, {{marker.pose.position.x}, {marker.pose.position.y}}});
+    if (marker.ns == "radius") marked.radius = marker.scale.x / 2;
+  }
+  std::sort(dots.begin(), dots.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& dot : dots) marked.points.push_back(dot.second);
+  return marked;
+}
+
+geometry_msgs::TransformStamped transform(const std::string& parent, const std::string& child,
+                                          const zel::demo::Position& position, double yaw) {
+  geometry_msgs::TransformStamped result;
+  result.header.stamp = ros::Time::now();
+  result.header.frame_id = parent;
+  result.child_frame_id = child;
+  result.transform.translation.x = position.x;
+  result.transform.translation.y = position.y;
+  result.transform.rotation.z = std::sin(yaw / 2.0);
+  result.transform.rotation.w = std::cos(yaw / 2.0);
+  return result;
 }
 
 class TourNode {
  public:
   explicit TourNode(TourOptions options) : options_(std::move(options)) {}
-  // The image callback runs on the spinner's thread: stop it before the fields it writes go.
+  // The callbacks run on the spinner's thread: stop it before the fields they write go.
   ~TourNode() {
     spinner_.stop();
     image_subscriber_.shutdown();
+    markers_subscriber_.shutdown();
+    showing_subscriber_.shutdown();
   }
 
   int run() {
-    if (options_.player_output) {
-      follower_ = std::make_unique<zel::demo::LineFollower>(*options_.player_output);
-      read_listing();
-    }
-    const std::vector<zel::Location> points =
-        options_.test || !options_.player_output ? zel::test_locations() : output_.points();
-    const double radius = options_.radius.value_or(output_.radius().value_or(zel::demo::DEFAULT_RADIUS));
-    const zel::demo::TourPlan plan(points, radius, options_.pace);
-    announce_plan(points, radius, plan);
-
     connect();
+    const MarkedPoints marked = wait_for_points();
+    const double radius = options_.radius.value_or(marked.radius.value_or(0.0));
+    const zel::demo::TourPlan plan(marked.points, radius, options_.pace);
+    announce_plan(marked.points, radius, plan);
+
     wait_for_player();
     std::vector<zel::demo::SheetEntry> sheet;
     stand(plan.pose_at(0.0), SETTLE_SECONDS);
-    if (plan.ends_are_clear()) {
-      sheet.push_back({latest_frame(), "away from every point", "empty"});
-    } else {
-      sheet.push_back({latest_frame(), "at the start",
-                       zel::demo::playlist_caption(0, output_.current(), follower_ != nullptr)});
-    }
+    sheet.push_back({latest_frame(), plan.ends_are_clear() ? "away from every point" : "at the start",
+                     showing_caption()});
     say("before the tour the camera shows " + camera(sheet.back().frame));
 
     walk(plan, sheet);
     stand(plan.pose_at(plan.duration()), FINISH_SECONDS);
     say("away from every point again the camera shows " + camera(latest_frame()));
-    write_pictures(points, radius, plan, sheet);
+    write_pictures(marked.points, radius, plan, sheet);
     return 0;
   }
 
@@ -102,33 +127,34 @@ class TourNode {
     if (!ros::ok()) throw Interrupted();
   }
 
-  void read_new_lines() {
-    if (!follower_) return;
-    for (const auto& line : follower_->take_lines()) {
-      output_.add_line(line);
-      last_line_time_ = Clock::now();
-      if (is_player_event(line)) std::cout << "  player | " << line << std::endl;
-    }
+  void connect() {
+    ros::NodeHandle node;
+    ros::NodeHandle private_node("~");
+    pose_publisher_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+    label_publisher_ = private_node.advertise<visualization_msgs::Marker>("camera_label", 1, true);
+    image_subscriber_ = node.subscribe("/camera/image", 1, &TourNode::on_image, this);
+    markers_subscriber_ = node.subscribe("/zel_tq_video/points_of_interest", 1, &TourNode::on_markers, this);
+    showing_subscriber_ = node.subscribe("/zel_tq_video/now_showing", 10, &TourNode::on_showing, this);
+    // The localiser's correction is none: the simulated odometry is exact.
+    static_broadcaster_.sendTransform(transform("map", "odom", {0.0, 0.0}, 0.0));
+    spinner_.start();
   }
 
-  void read_listing() {
-    say("reading the player's listing from " + *options_.player_output);
+  MarkedPoints wait_for_points() {
+    say("waiting for the player's points on " + markers_subscriber_.getTopic());
     const auto start = Clock::now();
-    last_line_time_ = start;
     while (true) {
       check_running();
-      read_new_lines();
-      if (output_.listing_started() &&
-          (output_.listing_closed() || follower_->ended() || seconds_since(last_line_time_) > LISTING_QUIET_SECONDS)) {
-        break;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (markers_) return read_marked_points(*markers_);
       }
-      if (follower_->ended()) throw TourFailed("the player's output ended before it listed its points");
       if (seconds_since(start) > options_.wait) {
-        throw TourFailed("no listing of points in the player's output within " + std::to_string(options_.wait) + " s");
+        throw TourFailed("no points of interest on " + markers_subscriber_.getTopic() + " within " +
+                         std::to_string(options_.wait) + " s");
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (output_.listing_error()) throw TourFailed(*output_.listing_error());
   }
 
   void announce_plan(const std::vector<zel::Location>& points, double radius, const zel::demo::TourPlan& plan) {
@@ -148,13 +174,6 @@ class TourNode {
     }
   }
 
-  void connect() {
-    ros::NodeHandle node;
-    pose_publisher_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
-    image_subscriber_ = node.subscribe("/camera/image", 1, &TourNode::on_image, this);
-    spinner_.start();
-  }
-
   void wait_for_player() {
     say("waiting for the player on " + pose_publisher_.getTopic() + " and " + image_subscriber_.getTopic());
     const auto start = Clock::now();
@@ -171,20 +190,40 @@ class TourNode {
   }
 
   void on_image(const sensor_msgs::ImageConstPtr& image) {
-    std::lock_guard<std::mutex> lock(image_mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     latest_image_ = image;
   }
 
+  void on_markers(const visualization_msgs::MarkerArrayConstPtr& markers) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    markers_ = markers;
+  }
+
+  void on_showing(const std_msgs::StringConstPtr& showing) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    showing_ = showing->data;
+  }
+
   bool have_image() {
-    std::lock_guard<std::mutex> lock(image_mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     return latest_image_ != nullptr;
+  }
+
+  std::string now_showing() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return showing_;
+  }
+
+  std::string showing_caption() {
+    const std::string showing = now_showing();
+    return showing.empty() ? "the player named no media" : "showing " + showing;
   }
 
   // Converted only when kept: the player sends thirty frames a second.
   cv::Mat latest_frame() {
     sensor_msgs::ImageConstPtr image;
     {
-      std::lock_guard<std::mutex> lock(image_mutex_);
+      std::lock_guard<std::mutex> lock(mutex_);
       image = latest_image_;
     }
     if (!image) return {};
@@ -197,6 +236,34 @@ class TourNode {
   }
 
   std::string camera(const cv::Mat& frame) const { return zel::demo::camera_text(frame, options_.sample_media); }
+
+  // Says what the player has begun to show, once per change.
+  void report_showing() {
+    const std::string showing = now_showing();
+    if (showing.empty() || showing == reported_showing_) return;
+    reported_showing_ = showing;
+    std::cout << "  player | now showing " << showing << std::endl;
+  }
+
+  // What the camera shows, written under the robot in RViz. In the map frame rather than the
+  // robot's, so it stays below the robot however the robot turns.
+  void publish_label(const zel::demo::Position& position) {
+    if (reported_showing_.empty()) return;
+    visualization_msgs::Marker label;
+    label.header.frame_id = "map";
+    label.header.stamp = ros::Time::now();
+    label.ns = "camera";
+    label.type = visualization_msgs::Marker::TEXT_VIEW_FACING;
+    label.action = visualization_msgs::Marker::ADD;
+    label.pose.position.x = position.x;
+    label.pose.position.y = position.y - LABEL_DROP;
+    label.pose.orientation.w = 1.0;
+    label.scale.x = label.scale.y = label.scale.z = LABEL_HEIGHT;
+    label.color.r = label.color.g = 1.0f;
+    label.color.a = 1.0f;
+    label.text = "camera: " + reported_showing_;
+    label_publisher_.publish(label);
+  }
 
   void publish_pose(const zel::demo::Position& position, double yaw) {
     geometry_msgs::PoseWithCovarianceStamped message;
@@ -211,6 +278,8 @@ class TourNode {
     message.pose.covariance[7] = 0.0025;
     message.pose.covariance[35] = 0.003;
     pose_publisher_.publish(message);
+    broadcaster_.sendTransform(transform("odom", "base_link", position, yaw));
+    publish_label(position);
   }
 
   void stand(const zel::demo::TourPose& pose, double seconds) {
@@ -218,8 +287,8 @@ class TourNode {
     const auto start = Clock::now();
     while (seconds_since(start) < seconds) {
       check_running();
+      report_showing();
       publish_pose(pose.position, pose.yaw);
-      read_new_lines();
       rate.sleep();
     }
   }
@@ -235,8 +304,8 @@ class TourNode {
       check_running();
       const double elapsed = seconds_since(start);
       const zel::demo::TourPose pose = plan.pose_at(elapsed);
+      report_showing();
       publish_pose(pose.position, pose.yaw);
-      read_new_lines();
       if (pose.leg && pose.leg != announced_leg) {
         announced_leg = pose.leg;
         say(zel::demo::leg_text(plan.legs()[*pose.leg]));
@@ -250,10 +319,9 @@ class TourNode {
   }
 
   void keep_frame(std::size_t point, std::vector<zel::demo::SheetEntry>& sheet) {
-    const std::string caption = zel::demo::playlist_caption(point, output_.current(), follower_ != nullptr);
-    sheet.push_back({latest_frame(), "point " + std::to_string(point + 1), caption});
-    say("at point " + std::to_string(point + 1) + " the camera shows " + camera(sheet.back().frame) +
-        (follower_ ? "; " + caption : ""));
+    sheet.push_back({latest_frame(), "point " + std::to_string(point + 1), showing_caption()});
+    say("at point " + std::to_string(point + 1) + " the camera shows " + camera(sheet.back().frame) + "; " +
+        sheet.back().caption);
   }
 
   void write_pictures(const std::vector<zel::Location>& points, double radius, const zel::demo::TourPlan& plan,
@@ -269,14 +337,19 @@ class TourNode {
   }
 
   const TourOptions options_;
-  std::unique_ptr<zel::demo::LineFollower> follower_;
-  zel::demo::PlayerOutput output_;
-  Clock::time_point last_line_time_;
+  std::string reported_showing_;
   ros::Publisher pose_publisher_;
+  ros::Publisher label_publisher_;
+  tf2_ros::TransformBroadcaster broadcaster_;
+  tf2_ros::StaticTransformBroadcaster static_broadcaster_;
   ros::Subscriber image_subscriber_;
+  ros::Subscriber markers_subscriber_;
+  ros::Subscriber showing_subscriber_;
   ros::AsyncSpinner spinner_{1};
-  std::mutex image_mutex_;
+  std::mutex mutex_;  // the three values below, written by the spinner's thread
   sensor_msgs::ImageConstPtr latest_image_;
+  visualization_msgs::MarkerArrayConstPtr markers_;
+  std::string showing_;
 };
 
 int run(int argc, char** argv) {

@@ -1,8 +1,7 @@
-#include "zel_video_player/demo/player_output.h"
+#include "player_output.h"
 
 #include <gtest/gtest.h>
 
-#include "zel_video_player/demo/tour_report.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/text_form.h"
 
@@ -104,13 +103,6 @@ TEST(PlayerOutput, NewHeadingStartsAfreshAndBrokenListingsAreReported) {
   for (const char* line : {"ZEL video player: Test locations:", "    1. (nan, 2.0)"}) unreadable.add_line(line);
   EXPECT_TRUE(unreadable.listing_error());
   EXPECT_TRUE(unreadable.points().empty());
-}
-
-TEST(PlaylistCaption, SaysWhatThePlayerChoseOrWhyItIsUnknown) {
-  EXPECT_EQ(playlist_caption(0, Arrival{1, {"dog1", "cat"}}, true), "playlist ['dog1', 'cat']");
-  EXPECT_EQ(playlist_caption(1, Arrival{1, {"cat"}}, true), "player at point 1: ['cat']");
-  EXPECT_EQ(playlist_caption(1, std::nullopt, true), "the player reported no arrival");
-  EXPECT_EQ(playlist_caption(1, Arrival{2, {"cat"}}, false), "playlist not read");
 }
 
 }  // namespace

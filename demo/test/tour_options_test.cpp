@@ -7,26 +7,23 @@ namespace {
 
 using Kind = TourCommandLine::Kind;
 
-TEST(TourOptions, DefaultsTourTheTestPointsAtWalkingPace) {
+TEST(TourOptions, DefaultsWalkAtWalkingPace) {
   const auto command = parse_tour_args({});
   ASSERT_EQ(command.kind, Kind::run);
-  EXPECT_FALSE(command.options.player_output);
   EXPECT_FALSE(command.options.radius);
   EXPECT_EQ(command.options.pace.speed, 1.4);
   EXPECT_EQ(command.options.output_dir, ".");
 }
 
 TEST(TourOptions, ValuesJoinedOrSeparate) {
-  const auto command = parse_tour_args({"--player_output", "-", "--radius=2", "--speed", "3.5", "--dwell=0",
-                                        "--wait", "5", "--output_dir=out", "--test", "--sample_media"});
+  const auto command = parse_tour_args({"--radius=2", "--speed", "3.5", "--dwell=0", "--wait", "5",
+                                        "--output_dir=out", "--sample_media"});
   ASSERT_EQ(command.kind, Kind::run) << command.text;
-  EXPECT_EQ(command.options.player_output, "-");
   EXPECT_EQ(command.options.radius, 2.0);
   EXPECT_EQ(command.options.pace.speed, 3.5);
   EXPECT_EQ(command.options.pace.dwell, 0.0);
   EXPECT_EQ(command.options.wait, 5.0);
   EXPECT_EQ(command.options.output_dir, "out");
-  EXPECT_TRUE(command.options.test);
   EXPECT_TRUE(command.options.sample_media);
 }
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/demo/player_output.h"
+#include "player_output.h"
 
 #include <cmath>
 #include <regex>

@@ -8,12 +8,8 @@
 
 namespace zel::demo {
 
-inline constexpr double DEFAULT_RADIUS = 1.5;
-
 struct TourOptions {
-  std::optional<std::string> player_output;  // a file, or "-" for standard input
-  bool test = false;                         // the four test points even when a listing is read
-  std::optional<double> radius;              // overrides the radius the player echoed
+  std::optional<double> radius;              // overrides the radius the player's markers show
   TourPace pace;
   double wait = 30.0;                        // seconds to wait for the player
   std::string output_dir = ".";

@@ -23,15 +23,6 @@ std::string leg_text(const Leg& leg) {
   return {};
 }
 
-std::string playlist_caption(std::size_t point, const std::optional<Arrival>& heard, bool following_player) {
-  if (!following_player) return "playlist not read";
-  if (!heard) return "the player reported no arrival";
-  const std::string playlist = format_name_list(heard->playlist);
-  // Overlapping circles: the player names the first point in its list that holds the robot.
-  if (heard->number != point + 1) return "player at point " + std::to_string(heard->number) + ": " + playlist;
-  return "playlist " + playlist;
-}
-
 std::string camera_text(const cv::Mat& frame, bool sample_media) {
   if (frame.empty()) return "no frame";
   if (sample_media) {

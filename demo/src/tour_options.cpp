@@ -29,17 +29,16 @@ bool any_number(double) { return true; }
 }  // namespace
 
 std::string tour_help() {
-  return "usage: zel_tour [--player_output FILE] [--test] [--radius R] [--speed M_PER_S] [--dwell SECONDS]\n"
-         "                [--wait SECONDS] [--output_dir DIR] [--sample_media]\n"
+  return "usage: zel_tour [--radius R] [--speed M_PER_S] [--dwell SECONDS] [--wait SECONDS] [--output_dir DIR]\n"
+         "                [--sample_media]\n"
          "\n"
          "Plays the localiser for the ZEL video player: walks a simulated robot through every point of\n"
-         "interest, publishing its pose on /amcl_pose, keeps a frame of /camera/image from each point and\n"
-         "draws a map of the tour and a contact sheet of the frames.\n"
+         "interest, publishing its pose on /amcl_pose and its transforms (map, odom, base_link), keeps a\n"
+         "frame of /camera/image from each point and draws a map of the tour and a contact sheet of the\n"
+         "frames. The points come from the player's /zel_tq_video/points_of_interest and what the camera\n"
+         "shows from /zel_tq_video/now_showing (remap both for a player of another name).\n"
          "\n"
-         "  --player_output FILE  the player's standard output, as a file or '-' for standard input; gives\n"
-         "                        the points, the radius and the playlists (default: the four test points)\n"
-         "  --test                tour the four test points even when the player's output is read\n"
-         "  --radius R            the player's radius in metres (default: as the player echoed it, or 1.5)\n"
+         "  --radius R            the player's radius in metres (default: as its markers show it)\n"
          "  --speed M_PER_S       walking speed (default 1.4)\n"
          "  --dwell SECONDS       time spent at each point (default 4)\n"
          "  --wait SECONDS        how long to wait for the player (default 30)\n"
@@ -51,7 +50,6 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
   TourCommandLine result;
   TourOptions& options = result.options;
   const std::map<std::string, std::function<void(const std::string&)>> valued{
-      {"--player_output", [&](const std::string& value) { options.player_output = value; }},
       {"--radius",
        [&](const std::string& value) { options.radius = real_value("--radius", value, any_number, "a number"); }},
       {"--speed",
@@ -73,10 +71,6 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
         result.kind = TourCommandLine::Kind::help;
         result.text = tour_help();
         return result;
-      }
-      if (arg == "--test") {
-        options.test = true;
-        continue;
       }
       if (arg == "--sample_media") {
         options.sample_media = true;

@@ -1,0 +1,34 @@
+#include "zel_video_player/diagnostics_conversion.h"
+
+#include "zel_video_player/text_form.h"
+
+namespace zel {
+namespace {
+
+std::string point_text(int location, const std::vector<Location>& points) {
+  if (location < 0 || static_cast<std::size_t>(location) >= points.size()) return "none";
+  const auto index = static_cast<std::size_t>(location);
+  const std::string line = format_listing_line(index + 1, points[index]);
+  return line.substr(line.find_first_not_of(' '));
+}
+
+}  // namespace
+
+void fill_playback_status(const PlaybackStatus& status, const std::vector<Location>& points,
+                          diagnostic_updater::DiagnosticStatusWrapper& out) {
+  const std::string point = point_text(status.location, points);
+  if (status.showing.empty()) {
+    out.summary(diagnostic_msgs::DiagnosticStatus::OK, "nothing shown yet");
+  } else if (point == "none") {
+    out.summary(diagnostic_msgs::DiagnosticStatus::OK, "showing " + status.showing + " away from every point");
+  } else {
+    out.summary(diagnostic_msgs::DiagnosticStatus::OK,
+                "showing " + status.showing + " at point " + std::to_string(status.location + 1));
+  }
+  out.add("Point", point);
+  out.add("Playlist", status.playlist ? format_name_list(*status.playlist) : "[]");
+  out.add("Showing", status.showing.empty() ? "nothing yet" : status.showing);
+  out.add("Media failures", std::to_string(status.media_failures));
+}
+
+}  // namespace zel

@@ -1,0 +1,15 @@
+#include "zel_video_player/now_showing_conversion.h"
+
+namespace zel {
+
+std::string media_file_name(const std::string& clip_name, MediaKind kind) {
+  return clip_name + (kind == MediaKind::still ? ".jpg" : ".mp4");
+}
+
+std_msgs::String now_showing_message(const std::string& media_file) {
+  std_msgs::String message;
+  message.data = media_file;
+  return message;
+}
+
+}  // namespace zel

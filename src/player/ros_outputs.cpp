@@ -1,0 +1,103 @@
+#include "zel_video_player/ros_outputs.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <std_msgs/String.h>
+#include <visualization_msgs/MarkerArray.h>
+
+#include "zel_video_player/diagnostics_conversion.h"
+#include "zel_video_player/marker_conversion.h"
+
+namespace zel {
+namespace {
+
+// Videos play at their own rate but never below this, stills at exactly this.
+constexpr double IMAGE_RATE_FLOOR = 30.0;
+constexpr double RATE_TOLERANCE = 0.1;  // warns below 27 a second, as a camera driver would
+constexpr double DIAGNOSTICS_PERIOD = 1.0;
+constexpr int FREQUENCY_WINDOW = 2;  // periods: no frame for 2 s is an error
+// A test scoring its detector wants every change, even when it reads slowly.
+constexpr uint32_t NOW_SHOWING_QUEUE = 10;
+
+constexpr const char* IMAGE_TOPIC = "/camera/image";
+constexpr uint32_t IMAGE_QUEUE = 1;
+constexpr const char* RAW_PLUGIN = "image_transport/raw";
+
+// image_transport would publish the raw frames too, but through roscpp's own serialisation, which
+// a large picture turns into a standstill; its raw transport is switched off for this topic the way
+// image_transport offers, keeping whatever else the user switched off. Without any other transport
+// installed there is nothing for it to do.
+image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node) {
+  image_transport::ImageTransport transports(node);
+  const std::vector<std::string> loadable = transports.getLoadableTransports();
+  if (std::all_of(loadable.begin(), loadable.end(), [](const std::string& name) { return name == RAW_PLUGIN; })) {
+    return {};
+  }
+  const std::string switched_off = node.resolveName(IMAGE_TOPIC) + "/disable_pub_plugins";
+  std::vector<std::string> plugins;
+  node.getParam(switched_off, plugins);
+  if (std::find(plugins.begin(), plugins.end(), RAW_PLUGIN) == plugins.end()) {
+    plugins.emplace_back(RAW_PLUGIN);
+    node.setParam(switched_off, plugins);
+  }
+  return transports.advertise(IMAGE_TOPIC, IMAGE_QUEUE);
+}
+
+}  // namespace
+
+RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node)
+    : state(state),
+      node(node),
+      raw_pub(this->node.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
+      other_transports(advertise_other_transports(this->node)),
+      markers_pub(private_node.advertise<visualization_msgs::MarkerArray>("points_of_interest", 1, true)),
+      now_showing_pub(private_node.advertise<std_msgs::String>("now_showing", NOW_SHOWING_QUEUE, true)),
+      showing(std::make_shared<const std::string>()),
+      image_rate_floor(IMAGE_RATE_FLOOR),
+      image_rate_ceiling(std::numeric_limits<double>::infinity()),
+      image_frequency(diagnostic_updater::FrequencyStatusParam(&image_rate_floor, &image_rate_ceiling,
+                                                               RATE_TOLERANCE, FREQUENCY_WINDOW),
+                      raw_pub.getTopic() + " frequency") {
+  updater.setHardwareID("none");
+  updater.add(image_frequency);
+  updater.add("playback", this, &RosOutputs::report_playback);
+}
+
+RosOutputs::~RosOutputs() {
+  if (diagnostics_spinner) diagnostics_spinner->stop();
+  diagnostics_timer.stop();
+}
+
+void RosOutputs::show_points(const std::vector<Location>& placed, double radius) {
+  points = placed;
+  if (points.size() > MAX_MARKED_POINTS) {
+    ROS_WARN_STREAM("ZEL video player: RViz is shown the first " << MAX_MARKED_POINTS << " of "
+                                                                 << points.size() << " points of interest");
+  }
+  markers_pub.publish(points_of_interest_markers(points, radius));
+
+  ros::NodeHandle diagnostics_node;
+  diagnostics_node.setCallbackQueue(&diagnostics_queue);
+  diagnostics_timer = diagnostics_node.createWallTimer(ros::WallDuration(DIAGNOSTICS_PERIOD),
+                                                       [this](const ros::WallTimerEvent&) { updater.force_update(); });
+  diagnostics_spinner.emplace(1, &diagnostics_queue);
+  diagnostics_spinner->start();
+}
+
+void RosOutputs::playback_began(const std::string& clip_name, MediaKind kind) {
+  const std::string file = media_file_name(clip_name, kind);
+  std::atomic_store(&showing, std::make_shared<const std::string>(file));
+  now_showing_pub.publish(now_showing_message(file));
+}
+
+void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& out) {
+  PlaybackStatus status;
+  status.location = state.location();
+  status.playlist = state.to_play();
+  status.showing = *std::atomic_load(&showing);
+  status.media_failures = media_failures.load();
+  fill_playback_status(status, points, out);
+}
+
+}  // namespace zel

@@ -1,0 +1,295 @@
+// What the node shows the ROS tools besides the frames, seen from a subscriber beside the running
+// program: the markers for RViz, the media on the camera now, and the diagnostics.
+#include <diagnostic_msgs/DiagnosticArray.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <std_msgs/String.h>
+#include <visualization_msgs/MarkerArray.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "support/media.h"
+#include "support/ros_session.h"
+
+namespace zel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using visualization_msgs::Marker;
+
+template <class Message>
+class Recorder {
+ public:
+  explicit Recorder(const std::string& topic) {
+    subscriber_ = ros::NodeHandle().subscribe<Message>(topic, 1000, &Recorder::on_message, this);
+  }
+
+  std::vector<Message> messages() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+  }
+
+  // Waits until the messages so far satisfy `condition`; false on timeout.
+  bool wait_until(const std::function<bool(const std::vector<Message>&)>& condition, double seconds) const {
+    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(seconds);
+    while (ros::WallTime::now() < deadline) {
+      if (condition(messages())) return true;
+      ros::WallDuration(0.01).sleep();
+    }
+    return condition(messages());
+  }
+
+ private:
+  void on_message(const typename Message::ConstPtr& message) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(*message);
+  }
+
+  mutable std::mutex mutex_;
+  std::vector<Message> messages_;
+  ros::Subscriber subscriber_;
+};
+
+std::vector<Marker> in_namespace(const visualization_msgs::MarkerArray& array, const std::string& ns) {
+  std::vector<Marker> found;
+  for (const auto& marker : array.markers) {
+    if (marker.ns == ns && marker.action == Marker::ADD) found.push_back(marker);
+  }
+  return found;
+}
+
+// RViz rejects a marker with a zero or non-finite size in any dimension it draws.
+bool scale_is_valid(const Marker& marker) {
+  const auto positive = [](double value) { return std::isfinite(value) && value > 0; };
+  switch (marker.type) {
+    case Marker::LINE_STRIP:
+      return positive(marker.scale.x);
+    case Marker::TEXT_VIEW_FACING:
+      return positive(marker.scale.z);
+    default:
+      return positive(marker.scale.x) && positive(marker.scale.y) && positive(marker.scale.z);
+  }
+}
+
+const diagnostic_msgs::DiagnosticStatus* find_status(const diagnostic_msgs::DiagnosticArray& array,
+                                                     const std::string& name) {
+  for (const auto& status : array.status) {
+    if (status.name == name) return &status;
+  }
+  return nullptr;
+}
+
+std::map<std::string, std::string> values_of(const diagnostic_msgs::DiagnosticStatus& status) {
+  std::map<std::string, std::string> values;
+  for (const auto& pair : status.values) values[pair.key] = pair.value;
+  return values;
+}
+
+class RosOutputsTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { start_ros_session("ros_outputs_test"); }
+
+  void SetUp() override {
+    media_ = scratch_.path() + "/media";
+    fs::create_directory(media_);
+    write_media_folder(media_, 10, 30);
+    poses_ = ros::NodeHandle().advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+  }
+
+  Process& start(const std::vector<std::string>& extra_args) {
+    std::vector<std::string> args{ZEL_PROGRAM, "--video_folder", media_};
+    args.insert(args.end(), extra_args.begin(), extra_args.end());
+    programs_.push_back(std::make_unique<Process>(
+        args, std::map<std::string, std::string>{{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()}},
+        scratch_.path()));
+    Process& program = *programs_.back();
+    EXPECT_TRUE(program.wait_for_output(" locations:\n", 20s)) << program.err();
+    return program;
+  }
+
+  void stop(Process& program) {
+    program.signal(SIGINT);
+    EXPECT_EQ(program.wait_for(5s), 0) << program.err();
+  }
+
+  void send_pose(double x, double y) {
+    geometry_msgs::PoseWithCovarianceStamped pose;
+    pose.header.frame_id = "map";
+    pose.pose.pose.position.x = x;
+    pose.pose.pose.position.y = y;
+    pose.pose.pose.orientation.w = 1.0;
+    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
+    while (poses_.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
+    poses_.publish(pose);
+  }
+
+  TempDir scratch_;
+  std::string media_;
+  ros::Publisher poses_;
+  std::vector<std::unique_ptr<Process>> programs_;
+};
+
+TEST_F(RosOutputsTest, LateSubscriberGetsEveryPointAndTheBuildingInTheMapFrame) {
+  Process& program = start({"--test", "--radius", "1.25"});
+  ros::WallDuration(1.0).sleep();  // published long before anyone listens: only a latch delivers it
+  Recorder<visualization_msgs::MarkerArray> markers("/zel_tq_video/points_of_interest");
+  ASSERT_TRUE(markers.wait_until([](const auto& got) { return !got.empty(); }, 10.0));
+  const auto array = markers.messages().front();
+
+  const std::vector<std::pair<double, double>> test_points{{3.75, 3.5}, {10.7, 6.0}, {3.78, 7.78}, {10.6, 2.35}};
+  const auto discs = in_namespace(array, "radius");
+  const auto labels = in_namespace(array, "labels");
+  ASSERT_EQ(discs.size(), 4u);
+  ASSERT_EQ(labels.size(), 4u);
+  ASSERT_EQ(in_namespace(array, "points").size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(discs[i].type, Marker::CYLINDER);
+    EXPECT_EQ(discs[i].id, static_cast<int>(i));
+    EXPECT_EQ(discs[i].pose.position.x, test_points[i].first);
+    EXPECT_EQ(discs[i].pose.position.y, test_points[i].second);
+    EXPECT_EQ(discs[i].scale.x, 2.5);
+    EXPECT_EQ(discs[i].scale.y, 2.5);
+    EXPECT_LT(discs[i].color.a, 1.0f);
+    EXPECT_EQ(labels[i].text, std::to_string(i + 1));
+    EXPECT_LT(std::hypot(labels[i].pose.position.x - test_points[i].first,
+                         labels[i].pose.position.y - test_points[i].second),
+              0.6);
+  }
+
+  const auto rooms = in_namespace(array, "rooms");
+  std::vector<std::string> letters;
+  std::size_t closed_outlines = 0;
+  for (const auto& marker : rooms) {
+    if (marker.type == Marker::TEXT_VIEW_FACING) letters.push_back(marker.text);
+    if (marker.type == Marker::LINE_STRIP && marker.points.size() == 5 &&
+        marker.points.front().x == marker.points.back().x && marker.points.front().y == marker.points.back().y) {
+      ++closed_outlines;
+    }
+  }
+  EXPECT_EQ(closed_outlines, 6u) << "the map and five rooms";
+  EXPECT_EQ(letters, (std::vector<std::string>{"A", "B", "C", "D", "F"}));
+  const auto outline = std::find_if(rooms.begin(), rooms.end(), [](const Marker& m) { return m.id == 0; });
+  ASSERT_NE(outline, rooms.end());
+  EXPECT_EQ(outline->points[2].x, 13.0);
+  EXPECT_EQ(outline->points[2].y, 10.7);
+
+  for (const auto& marker : array.markers) {
+    EXPECT_EQ(marker.header.frame_id, "map") << marker.ns << " " << marker.id;
+    if (marker.action == Marker::ADD) {
+      EXPECT_TRUE(scale_is_valid(marker)) << marker.ns << " " << marker.id;
+    }
+  }
+  stop(program);
+
+  // Without a usable radius there is no disc to draw, but every point keeps its number.
+  Process& no_radius = start({"--test", "--radius", "0", "__name:=zel_no_radius"});
+  Recorder<visualization_msgs::MarkerArray> bare("/zel_no_radius/points_of_interest");
+  ASSERT_TRUE(bare.wait_until([](const auto& got) { return !got.empty(); }, 10.0));
+  const auto without_discs = bare.messages().front();
+  EXPECT_TRUE(in_namespace(without_discs, "radius").empty());
+  EXPECT_EQ(in_namespace(without_discs, "labels").size(), 4u);
+  for (const auto& marker : without_discs.markers) {
+    if (marker.action == Marker::ADD) {
+      EXPECT_TRUE(scale_is_valid(marker)) << marker.ns << " " << marker.id;
+    }
+  }
+  stop(no_radius);
+}
+
+TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoint) {
+  Recorder<std_msgs::String> showing("/zel_tq_video/now_showing");
+  Process& program = start({"--test", "--radius", "1.0"});
+  const auto names = [&] {
+    std::vector<std::string> result;
+    for (const auto& message : showing.messages()) result.push_back(message.data);
+    return result;
+  };
+  ASSERT_TRUE(showing.wait_until([](const auto& got) { return got.size() >= 2; }, 10.0));
+  for (const auto& name : names()) EXPECT_EQ(name, "empty.mp4");
+
+  send_pose(3.75, 3.5);
+  ASSERT_TRUE(program.wait_for_output("Playlist is now: ", 5s)) << program.out();
+  std::smatch drawn;
+  const std::string out = program.out();
+  ASSERT_TRUE(std::regex_search(out, drawn, std::regex(R"(Playlist is now: \['(\w+)'(, '(\w+)')?\]\n)"))) << out;
+  std::set<std::string> expected{drawn[1].str() + ".mp4"};
+  if (drawn[3].matched) expected.insert(drawn[3].str() + ".mp4");
+
+  // Ten-frame clips: within a second and a half every clip of the playlist has begun at least once.
+  const std::size_t before_arrival = names().size();
+  ros::WallDuration(1.5).sleep();
+  const auto during_stay = names();
+  // The clip playing at the arrival may still begin once more before the player sees the move.
+  std::size_t first = before_arrival;
+  while (first < during_stay.size() && during_stay[first] == "empty.mp4") ++first;
+  const std::set<std::string> seen(during_stay.begin() + static_cast<long>(first), during_stay.end());
+  EXPECT_EQ(seen, expected);
+
+  send_pose(6.0, 5.0);
+  ASSERT_TRUE(program.wait_for_output("Out of point of interest", 5s));
+  ASSERT_TRUE(showing.wait_until([](const auto& got) { return got.back().data == "empty.mp4"; }, 5.0));
+  const std::size_t after_leaving = names().size();
+  ros::WallDuration(0.5).sleep();
+  const auto later = names();
+  for (std::size_t i = after_leaving; i < later.size(); ++i) EXPECT_EQ(later[i], "empty.mp4");
+  EXPECT_GT(later.size(), after_leaving) << "each playback of empty announces itself";
+  stop(program);
+}
+
+TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
+  Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
+  Process& program = start({"--test", "--radius", "1.0"});
+  const auto has = [&](const std::string& name, const std::function<bool(const diagnostic_msgs::DiagnosticStatus&)>& check) {
+    return [name, check](const std::vector<diagnostic_msgs::DiagnosticArray>& got) {
+      if (got.empty()) return false;
+      const auto* status = find_status(got.back(), name);
+      return status && check(*status);
+    };
+  };
+  const std::string frequency = "zel_tq_video: /camera/image frequency";
+  const std::string playback = "zel_tq_video: playback";
+  ASSERT_TRUE(diagnostics.wait_until(
+      has(frequency, [](const auto& status) { return status.level == diagnostic_msgs::DiagnosticStatus::OK; }), 10.0))
+      << program.err();
+  const auto rate = values_of(*find_status(diagnostics.messages().back(), frequency));
+  EXPECT_NEAR(std::stod(rate.at("Actual frequency (Hz)")), 30.0, 3.0);
+  EXPECT_EQ(rate.at("Minimum acceptable frequency (Hz)"), "27.000000");
+
+  send_pose(10.7, 6.0);
+  ASSERT_TRUE(program.wait_for_output("Playlist is now: ", 5s));
+  ASSERT_TRUE(diagnostics.wait_until(
+      has(playback, [](const auto& status) { return values_of(status)["Point"] == "2. (10.7, 6)"; }), 5.0));
+  const auto state = values_of(*find_status(diagnostics.messages().back(), playback));
+  EXPECT_NE(program.out().find("Playlist is now: " + state.at("Playlist")), std::string::npos) << state.at("Playlist");
+  EXPECT_EQ(state.at("Media failures"), "0");
+  stop(program);
+}
+
+TEST_F(RosOutputsTest, BrokenMediaShowsAsAnErrorAndIsNeverAnnouncedAsShowing) {
+  std::ofstream(media_ + "/empty.mp4", std::ios::trunc) << "garbage";
+  Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
+  Recorder<std_msgs::String> showing("/zel_tq_video/now_showing");
+  Process& program = start({"--test"});
+  const std::string frequency = "zel_tq_video: /camera/image frequency";
+  ASSERT_TRUE(diagnostics.wait_until(
+      [&](const auto& got) {
+        const auto* status = got.empty() ? nullptr : find_status(got.back(), frequency);
+        return status && status->level == diagnostic_msgs::DiagnosticStatus::ERROR;
+      },
+      5.0));
+  const auto state = values_of(*find_status(diagnostics.messages().back(), "zel_tq_video: playback"));
+  EXPECT_GT(std::stoull(state.at("Media failures")), 0u);
+  EXPECT_EQ(state.at("Showing"), "nothing yet");
+  EXPECT_TRUE(showing.messages().empty()) << showing.messages().front().data;
+  stop(program);
+}
+
+}  // namespace
+}  // namespace zel::testing
