@@ -441,7 +441,8 @@ TEST_F(HardeningTest, ExtremeRadiiAndCountsStartAndFollowPoses) {
   }
   for (auto& node : nodes) ASSERT_TRUE(node->wait_for_output(" locations:\n", START_TIMEOUT)) << node->err();
   EXPECT_TRUE(nodes[0]->wait_for_output("    1. (inf, inf)\n    2. (inf, inf)\n", PROMPT_TIMEOUT)) << nodes[0]->out();
-  std::this_thread::sleep_for(500ms);
+  // Every node must hear the poses: on a loaded machine a fixed pause left some still connecting.
+  ASSERT_TRUE(wait_until(START_TIMEOUT, [&] { return poses_.getNumSubscribers() >= nodes.size(); }));
   for (const auto& [x, y] : std::vector<std::pair<double, double>>{
            {1.0, 1.0}, {NaN, NaN}, {HUGE_COORDINATE, -HUGE_COORDINATE}, {3.75, 3.5}}) {
     send_pose(x, y);
