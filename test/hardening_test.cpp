@@ -134,15 +134,7 @@ class HardeningTest : public ::testing::Test {
     EXPECT_EQ(node.wait_for(10s * TIMING_SLACK), 0) << node.err();
   }
 
-  void send_pose(double x, double y) {
-    geometry_msgs::PoseWithCovarianceStamped pose;
-    pose.header.frame_id = "map";
-    pose.pose.pose.position.x = x;
-    pose.pose.pose.position.y = y;
-    pose.pose.pose.orientation.w = 1.0;
-    wait_until(10s, [&] { return poses_.getNumSubscribers() > 0; });
-    poses_.publish(pose);
-  }
+  void send_pose(double x, double y) { testing::send_pose(poses_, x, y); }
 
   TempDir scratch_;
   ros::Publisher poses_;

@@ -48,16 +48,7 @@ class ProgramTest : public ::testing::Test {
         << program_->out() << program_->err();
   }
 
-  void send_pose(double x, double y) {
-    geometry_msgs::PoseWithCovarianceStamped pose;
-    pose.header.frame_id = "map";
-    pose.pose.pose.position.x = x;
-    pose.pose.pose.position.y = y;
-    pose.pose.pose.orientation.w = 1.0;
-    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
-    while (poses_.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
-    poses_.publish(pose);
-  }
+  void send_pose(double x, double y) { testing::send_pose(poses_, x, y); }
 
   // The clip codes of the latest images, newest last.
   static std::vector<int> codes(const ImageRecorder& recorder, std::size_t last) {

@@ -119,16 +119,7 @@ class RosOutputsTest : public ::testing::Test {
     EXPECT_EQ(program.wait_for(5s), 0) << program.err();
   }
 
-  void send_pose(double x, double y) {
-    geometry_msgs::PoseWithCovarianceStamped pose;
-    pose.header.frame_id = "map";
-    pose.pose.pose.position.x = x;
-    pose.pose.pose.position.y = y;
-    pose.pose.pose.orientation.w = 1.0;
-    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
-    while (poses_.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
-    poses_.publish(pose);
-  }
+  void send_pose(double x, double y) { testing::send_pose(poses_, x, y); }
 
   TempDir scratch_;
   std::string media_;

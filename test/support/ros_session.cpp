@@ -1,5 +1,7 @@
 #include "ros_session.h"
 
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
+
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -31,6 +33,16 @@ void start_ros_session(const std::string& node_name) {
   ros::start();
   static ros::AsyncSpinner spinner(1);
   spinner.start();
+}
+
+void send_pose(const ros::Publisher& poses, double x, double y) {
+  geometry_msgs::PoseWithCovarianceStamped pose;
+  pose.header.frame_id = "map";
+  pose.pose.pose.position.x = x;
+  pose.pose.pose.position.y = y;
+  pose.pose.pose.orientation.w = 1.0;
+  wait_until(10.0, [&] { return poses.getNumSubscribers() > 0; });
+  poses.publish(pose);
 }
 
 ImageRecorder::ImageRecorder(const std::string& topic) {

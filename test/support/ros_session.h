@@ -13,6 +13,10 @@ namespace zel::testing {
 // Starts a private master and makes this test process a ROS node of it, once per process.
 void start_ros_session(const std::string& node_name);
 
+// Publishes a position in the map frame, as a localiser would, once someone listens (for at most
+// ten seconds).
+void send_pose(const ros::Publisher& poses, double x, double y);
+
 // Every image that arrives on a topic, with its arrival time.
 class ImageRecorder {
  public:
