@@ -72,13 +72,13 @@ void PoseTracker::on_position(double x, double y) {
   const auto found = find_location(locations_, radius_, x, y);
   if (found) {
     if (state_.location() == *found) return;
-    // Location first, then the playlist: playback stops the old clip as soon as it sees the move.
-    state_.set_location(*found);
     print_line("Inside radius of point of interest of location " + std::to_string(*found + 1));
     auto playlist = std::make_shared<const Playlist>(draw_playlist(n_sample_, engine_));
-    state_.set_to_play(playlist);
     print_line("Playlist is now: " + format_name_list(*playlist));
-    // After the playlist line, so the log tells of the arrival before the first clip it starts.
+    // The lines first, then the playlist, then the location: playback that sees the new point finds
+    // its playlist already there, and the log tells of the arrival before the first clip it starts.
+    state_.set_to_play(playlist);
+    state_.set_location(*found);
     state_.announce_change();
     return;
   }
