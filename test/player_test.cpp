@@ -52,7 +52,7 @@ class PlayerTest : public ::testing::Test {
   }
 
   // Waits for the images already published to arrive.
-  void settle() { ros::WallDuration(0.2).sleep(); }
+  void settle() { ros::WallDuration(0.2 * TIMING_SLACK).sleep(); }
 
   TempDir dir_;
   std::string folder_;
