@@ -519,12 +519,7 @@ TEST_F(HardeningTest, SubscriberThatComesAndGoesLeavesNoTrace) {
 }
 
 TEST_F(HardeningTest, PhonePhotoStillReachesAnotherProcessWithoutSwampingTheNode) {
-#if defined(__SANITIZE_THREAD__)
-  // ThreadSanitizer's shadow of every byte the node touches multiplies its resident memory.
-  constexpr std::size_t MOST_RESIDENT_KIB = 3 * 600u * 1024;
-#else
   constexpr std::size_t MOST_RESIDENT_KIB = 600u * 1024;
-#endif
   // 4000x3000 is a 36 MB bgr8 message; noise, so the picture cannot be small in any form.
   const std::string media = media_folder("photo");
   fs::remove(media + "/empty.mp4");
