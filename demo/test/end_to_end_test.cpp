@@ -24,9 +24,9 @@ using testing::TempDir;
 // Each robot's topics live under its own name, as they would beside other robots.
 const std::vector<std::string> REMAPPED{"/amcl_pose:=/robot1/amcl_pose", "/camera/image:=/robot1/camera/image"};
 
-// The tour keeps the frame from the middle of each stay; an address-sanitizer build switches clips
-// slowly enough on a loaded machine that a short stay can end before the new clip is on the camera.
-#if defined(__SANITIZE_ADDRESS__)
+// The tour keeps the frame from the middle of each stay; a sanitizer build switches clips slowly
+// enough on a loaded machine that a short stay can end before the new clip is on the camera.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 const std::string DWELL_SECONDS = "4";
 #else
 const std::string DWELL_SECONDS = "2";
@@ -38,12 +38,6 @@ std::vector<std::string> with_remapping(std::vector<std::string> args) {
 }
 
 TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
-#if defined(__SANITIZE_THREAD__)
-  // The tour keeps the frame from the middle of each stay; under ThreadSanitizer on two loaded cores
-  // the player has been seen to start a point's first clip only after that moment. The plain and
-  // address-sanitizer builds keep checking the pictures.
-  GTEST_SKIP() << "too slow under ThreadSanitizer to keep the tour's timing";
-#endif
   RosMaster master;
   TempDir dir;
   const std::string player_log = dir.path() + "/player.out";

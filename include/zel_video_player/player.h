@@ -60,8 +60,11 @@ class ZELVideoPlayer {
   // ROS shut down or the capture closed after at least one frame.
   bool play_video(const std::string& video_name);
 
+  static constexpr double DEFAULT_STILL_SECONDS = 8.0;
+  static constexpr double DEFAULT_STILL_RATE = 30;
   // True when every publication was made; false when it stopped early or the picture is unusable.
-  bool play_still(const std::string& still_name, double duration = 8.0, double fps = 30);
+  bool play_still(const std::string& still_name, double duration = DEFAULT_STILL_SECONDS,
+                  double fps = DEFAULT_STILL_RATE);
 
   bool in_room(const geometry_msgs::Point& pose, const std::string& room_name) const;
   bool roll_dice(double probability);
@@ -80,7 +83,9 @@ class ZELVideoPlayer {
   void publish(OutgoingImage& image_msg);
   void print_listing(const std::vector<Location>& points);
   void open_ahead(const std::string& name);
-  void play_item(const std::string& name);
+  void play_item(const std::string& name, int loc);
+  bool play_video_at(const std::string& video_name, int video_location);
+  bool play_still_at(const std::string& still_name, double duration, double fps, int video_location);
   void wait_out_frame(FramePacer& pacer, int loc) const;
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& path, const std::string& problem);

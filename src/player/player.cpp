@@ -122,7 +122,7 @@ void ZELVideoPlayer::main_loop() {
       // A stopped player starts no further clip: the process, and its log, may run on for long.
       if (location() != loc || shared.stop_requested()) break;
       open_ahead((*playlist)[(i + 1) % playlist->size()]);
-      play_item((*playlist)[i]);
+      play_item((*playlist)[i], loc);
     }
     if (published_count != published_before || location() != loc) {
       retry_delay.reset();
@@ -144,11 +144,13 @@ void ZELVideoPlayer::wait_unless_point_changes(int loc, std::chrono::steady_cloc
   }
 }
 
-void ZELVideoPlayer::play_item(const std::string& name) {
+// The pass's own point, not the one read anew: a robot arriving just before this call must not see
+// the playlist of where it was play out at its new point.
+void ZELVideoPlayer::play_item(const std::string& name, int loc) {
   if (is_still(name)) {
-    play_still(name);
+    play_still_at(name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, loc);
   } else if (is_regular_file(video_path(video_folder_path, name))) {
-    play_video(name);
+    play_video_at(name, loc);
   } else {
     report_media_failure(video_folder_path + name + "{.mp4/.jpg}", "is missing");
   }
@@ -161,9 +163,10 @@ void ZELVideoPlayer::open_ahead(const std::string& name) {
 
 bool ZELVideoPlayer::is_still(const std::string& fname) const { return zel::is_still(video_folder_path, fname); }
 
-bool ZELVideoPlayer::play_video(const std::string& video_name) {
+bool ZELVideoPlayer::play_video(const std::string& video_name) { return play_video_at(video_name, location()); }
+
+bool ZELVideoPlayer::play_video_at(const std::string& video_name, int video_location) {
   std::optional<bool> ret;
-  const int video_location = location();
   ROS_INFO_STREAM("ZEL video player: Playing video " << video_name << ".mp4");
   const std::string path = video_path(video_folder_path, video_name);
   std::optional<OpenedClip> ahead = clip_opener.take(path);
@@ -204,8 +207,11 @@ bool ZELVideoPlayer::play_video(const std::string& video_name) {
 }
 
 bool ZELVideoPlayer::play_still(const std::string& still_name, double duration, double fps) {
+  return play_still_at(still_name, duration, fps, location());
+}
+
+bool ZELVideoPlayer::play_still_at(const std::string& still_name, double duration, double fps, int video_location) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
-  const int video_location = location();
   ROS_INFO_STREAM("ZEL video player: Playing " << still_name << ".jpg");
   FramePacer r(fps);
   const std::string path = still_path(video_folder_path, still_name);
