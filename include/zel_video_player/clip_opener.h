@@ -21,6 +21,7 @@ namespace zel {
 struct OpenedClip {
   std::unique_ptr<cv::VideoCapture> capture;
   std::optional<cv::Mat> first_frame;
+  bool was_ready = true;  // false when take() had to wait for the opening to finish
 };
 
 // Opens clips and lets go of them on a thread of its own. A playlist plays its clips over and over;

@@ -17,10 +17,13 @@ struct PlaybackStatus {
   PlaylistPtr playlist;
   std::string showing;  // the media file whose frames go out; empty before the first frame
   std::uint64_t media_failures = 0;
+  std::uint64_t clips_ready_ahead = 0;
+  std::uint64_t clips_opened_when_due = 0;  // each a pause: a switch, or a playlist's first pass
 };
 
 // The summary names what is shown and where; the key values give the point (as the listing prints
-// it, or "none"), the playlist, the media shown and the media failures so far.
+// it, or "none"), the playlist, the media shown, the media failures so far and how the clips were
+// opened.
 void fill_playback_status(const PlaybackStatus& status, const std::vector<Location>& points,
                           diagnostic_updater::DiagnosticStatusWrapper& out);
 

@@ -83,8 +83,9 @@ class ZELVideoPlayer {
   void publish(OutgoingImage& image_msg);
   void print_listing(const std::vector<Location>& points);
   void open_ahead(const std::string& name);
-  void play_item(const std::string& name, int loc);
-  bool play_video_at(const std::string& video_name, int video_location);
+  void play_item(const std::string& name, int loc, const std::string& next);
+  // `next`, when given, is opened ahead once this clip is under way.
+  bool play_video_at(const std::string& video_name, int video_location, const std::string* next);
   bool play_still_at(const std::string& still_name, double duration, double fps, int video_location);
   void wait_out_frame(FramePacer& pacer, int loc) const;
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;

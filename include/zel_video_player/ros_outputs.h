@@ -50,6 +50,9 @@ class RosOutputs {
 
   void media_failed() { media_failures.fetch_add(1); }
 
+  // A clip not ready when due, rather than opened ahead, makes a visible pause.
+  void clip_started(bool was_ready) { (was_ready ? clips_ready_ahead : clips_opened_when_due).fetch_add(1); }
+
  private:
   void report_playback(diagnostic_updater::DiagnosticStatusWrapper& out);
 
@@ -64,6 +67,8 @@ class RosOutputs {
   std::vector<Location> points;                // set by show_points before the diagnostics start
   std::shared_ptr<const std::string> showing;  // replaced whole by the main thread
   std::atomic<std::uint64_t> media_failures{0};
+  std::atomic<std::uint64_t> clips_ready_ahead{0};
+  std::atomic<std::uint64_t> clips_opened_when_due{0};
 
   double image_rate_floor;
   double image_rate_ceiling;

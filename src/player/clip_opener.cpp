@@ -54,8 +54,10 @@ std::optional<OpenedClip> ClipOpener::take(const std::string& path) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!ahead_ || ahead_->path != path) return std::nullopt;
   const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
+  const bool was_ready = ahead->clip.has_value();
   changed_.wait(lock, [&] { return ahead->clip.has_value(); });
   std::optional<OpenedClip> clip = std::move(ahead->clip);
+  clip->was_ready = was_ready;
   const std::optional<FileStamp> opened_stamp = ahead->stamp;
   lock.unlock();
   const std::optional<FileStamp> now_stamp = stamp_of(path);

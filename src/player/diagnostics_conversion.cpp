@@ -29,6 +29,8 @@ void fill_playback_status(const PlaybackStatus& status, const std::vector<Locati
   out.add("Playlist", status.playlist ? format_name_list(*status.playlist) : "[]");
   out.add("Showing", status.showing.empty() ? "nothing yet" : status.showing);
   out.add("Media failures", std::to_string(status.media_failures));
+  out.add("Clips ready ahead", std::to_string(status.clips_ready_ahead));
+  out.add("Clips opened when due", std::to_string(status.clips_opened_when_due));
 }
 
 }  // namespace zel

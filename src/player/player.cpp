@@ -121,8 +121,7 @@ void ZELVideoPlayer::main_loop() {
     for (std::size_t i = 0; i < playlist->size(); ++i) {
       // A stopped player starts no further clip: the process, and its log, may run on for long.
       if (location() != loc || shared.stop_requested()) break;
-      open_ahead((*playlist)[(i + 1) % playlist->size()]);
-      play_item((*playlist)[i], loc);
+      play_item((*playlist)[i], loc, (*playlist)[(i + 1) % playlist->size()]);
     }
     if (published_count != published_before || location() != loc) {
       retry_delay.reset();
@@ -146,30 +145,37 @@ void ZELVideoPlayer::wait_unless_point_changes(int loc, std::chrono::steady_cloc
 
 // The pass's own point, not the one read anew: a robot arriving just before this call must not see
 // the playlist of where it was play out at its new point.
-void ZELVideoPlayer::play_item(const std::string& name, int loc) {
+void ZELVideoPlayer::play_item(const std::string& name, int loc, const std::string& next) {
   if (is_still(name)) {
+    open_ahead(next);
     play_still_at(name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, loc);
   } else if (is_regular_file(video_path(video_folder_path, name))) {
-    play_video_at(name, loc);
+    play_video_at(name, loc, &next);
   } else {
     report_media_failure(video_folder_path + name + "{.mp4/.jpg}", "is missing");
   }
 }
 
-// The clip that follows is opened while this one plays, so a pass starts with no pause for it.
+// The item that follows is opened while this one plays, so the next clip starts with no pause for
+// its opening. Only one clip is held ahead: asking for another lets the earlier one go.
 void ZELVideoPlayer::open_ahead(const std::string& name) {
   if (!is_still(name)) clip_opener.open_ahead(video_path(video_folder_path, name));
 }
 
 bool ZELVideoPlayer::is_still(const std::string& fname) const { return zel::is_still(video_folder_path, fname); }
 
-bool ZELVideoPlayer::play_video(const std::string& video_name) { return play_video_at(video_name, location()); }
+bool ZELVideoPlayer::play_video(const std::string& video_name) {
+  return play_video_at(video_name, location(), nullptr);
+}
 
-bool ZELVideoPlayer::play_video_at(const std::string& video_name, int video_location) {
+bool ZELVideoPlayer::play_video_at(const std::string& video_name, int video_location, const std::string* next) {
   std::optional<bool> ret;
   ROS_INFO_STREAM("ZEL video player: Playing video " << video_name << ".mp4");
   const std::string path = video_path(video_folder_path, video_name);
   std::optional<OpenedClip> ahead = clip_opener.take(path);
+  outputs.clip_started(ahead && ahead->was_ready);
+  // Asked for only now that this clip is taken: it may be the very file (a playlist of one).
+  if (next) open_ahead(*next);
   std::unique_ptr<cv::VideoCapture> cap =
       ahead ? std::move(ahead->capture) : std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG);
   std::optional<cv::Mat> first_frame = ahead ? std::move(ahead->first_frame) : std::nullopt;

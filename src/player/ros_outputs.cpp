@@ -97,6 +97,8 @@ void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& ou
   status.playlist = state.to_play();
   status.showing = *std::atomic_load(&showing);
   status.media_failures = media_failures.load();
+  status.clips_ready_ahead = clips_ready_ahead.load();
+  status.clips_opened_when_due = clips_opened_when_due.load();
   fill_playback_status(status, points, out);
 }
 
