@@ -51,6 +51,7 @@ int run(int argc, char** argv) {
   // Logs and printed lines reach a pipe or a file as they happen and in the order they happen.
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   zel::quiet_media_libraries();
+  zel::keep_frame_memory();
   // roscpp strips the remapping arguments from the vector it is given; keep the full one for
   // removeROSArgs so the two stay separate steps.
   std::vector<char*> init_args(argv, argv + argc);
