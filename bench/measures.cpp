@@ -60,6 +60,21 @@ std::int64_t resident_bytes(pid_t pid) {
   return -1;
 }
 
+double machine_busy_seconds() {
+  std::ifstream stat("/proc/stat");
+  std::string label;
+  stat >> label;
+  // user nice system idle iowait irq softirq steal: all but idle and iowait is work.
+  std::uint64_t busy = 0;
+  for (int field = 0; field < 8; ++field) {
+    std::uint64_t ticks = 0;
+    stat >> ticks;
+    if (field != 3 && field != 4) busy += ticks;
+  }
+  if (!stat) throw std::runtime_error("cannot read /proc/stat");
+  return static_cast<double>(busy) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
 int open_descriptors(pid_t pid) {
   DIR* dir = ::opendir(("/proc/" + std::to_string(pid) + "/fd").c_str());
   if (!dir) return -1;

@@ -26,6 +26,8 @@ struct ProcessCpu {
 ProcessCpu process_cpu(pid_t pid);
 std::int64_t resident_bytes(pid_t pid);
 int open_descriptors(pid_t pid);
+// CPU seconds the whole machine has spent busy (all cores, every process, the kernel).
+double machine_busy_seconds();
 
 struct Distribution {
   std::size_t count = 0;

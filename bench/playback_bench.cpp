@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <regex>
 #include <stdexcept>
 
 #include "callgrind_profile.h"
 #include "decode_loop.h"
+#include "zel_video_player/frame_memory.h"
 
 namespace zel::bench {
 namespace {
@@ -33,6 +36,10 @@ constexpr int CALLGRIND_LEAD_FRAMES = 3;  // frames the subscriber gets before t
 // Decoding runs a frame or two ahead on worker threads. Once that pipeline is full, both ends of a
 // window cut it at about the same point, so the sum over a long window is all but exact.
 constexpr int CALLGRIND_FIRST_FRAME = 10;
+// The example consumer logs how many frames it got every this many seconds.
+constexpr double CONSUMER_REPORT_PERIOD = 1.0;
+constexpr double FLEET_WINDOW_SECONDS = 10.0;
+constexpr double FLEET_START_SECONDS_PER_PLAYER = 0.3;
 
 std::atomic<bool> interrupt_requested{false};
 
@@ -54,7 +61,48 @@ std::string dump_of_frame(const std::string& out_file, int frame_index) {
   return out_file + "." + std::to_string(frame_index + 2);
 }
 
+// The consumer's reports ("... 31 images in 1.0 s, ...") that span no stop give its rate while it ran.
+double consumer_rate(const std::string& log) {
+  static const std::regex report(R"((\d+) images in ([0-9.]+) s)");
+  double images = 0;
+  double seconds = 0;
+  for (auto it = std::sregex_iterator(log.begin(), log.end(), report); it != std::sregex_iterator(); ++it) {
+    const double span = std::stod((*it)[2]);
+    if (span > 1.5 * CONSUMER_REPORT_PERIOD) continue;
+    images += std::stod((*it)[1]);
+    seconds += span;
+  }
+  if (seconds <= 0) throw std::runtime_error("the consumer reported no frames:\n" + log);
+  return images / seconds;
+}
+
+ProcessCpu total_cpu(const std::vector<Process*>& processes) {
+  ProcessCpu total;
+  for (const Process* process : processes) total += process_cpu(process->pid());
+  return total;
+}
+
+void signal_all(const std::vector<Process*>& processes, int signal_number) {
+  for (const Process* process : processes) process->signal(signal_number);
+}
+
+std::vector<ArrivedFrame> read_arrivals(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<ArrivedFrame> frames;
+  ArrivedFrame frame{};
+  while (in >> frame.seconds >> frame.clip_code >> frame.frame_index) frames.push_back(frame);
+  return frames;
+}
+
 }  // namespace
+
+int FleetRun::most_at_full_rate() const {
+  int most = 0;
+  for (const auto& step : steps) {
+    if (step.at_full_rate) most = std::max(most, step.players);
+  }
+  return most;
+}
 
 void install_interrupt_handler() {
   struct sigaction action {};
@@ -96,12 +144,14 @@ PlaybackBench::~PlaybackBench() {
 std::string PlaybackBench::work_path(const std::string& name) const { return work_.path() + "/" + name; }
 
 std::unique_ptr<Process> PlaybackBench::start_player(const std::string& media_folder,
-                                                     const std::vector<std::string>& wrapper) {
+                                                     const std::vector<std::string>& wrapper,
+                                                     const std::vector<std::string>& ros_args) {
   std::vector<std::string> argv = wrapper;
   for (const std::string& arg : {options_.player_program, std::string("--test"), std::string("--video_folder"),
                                  media_folder}) {
     argv.push_back(arg);
   }
+  argv.insert(argv.end(), ros_args.begin(), ros_args.end());
   return std::make_unique<Process>(argv, master_.env(), work_.path());
 }
 
@@ -345,14 +395,178 @@ CallgrindRun PlaybackBench::measure_instructions(const ClipFormat& format) {
   return run;
 }
 
+NodeletRun PlaybackBench::compare_nodelet(const ClipFormat& format) {
+  NodeletRun run;
+  run.format = format;
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  auto env = master_.env();
+  env["ROS_PACKAGE_PATH"] = ZEL_SOURCE_DIR;
+  env["CMAKE_PREFIX_PATH"] = ZEL_DEVEL_PREFIX;
+  // The consumer's reports are read from the output as they come, not when a buffer fills.
+  env["ROSCONSOLE_STDOUT_LINE_BUFFERED"] = "1";
+  // As launch/nodelet.launch sets it for its manager.
+  env["GLIBC_TUNABLES"] = frame_memory_tunables();
+  const std::string report_period = "_report_period:=" + std::to_string(CONSUMER_REPORT_PERIOD);
+  auto start = [&](const std::vector<std::string>& argv) { return std::make_unique<Process>(argv, env, work_.path()); };
+
+  // Bonds are left out: a manager stopped for a window would miss their heartbeats and unload.
+  const std::string manager_topic = "/camera/image:=/zel_bench/in_manager";
+  auto manager = start({NODELET_PROGRAM, "manager", "__name:=zel_bench_manager"});
+  auto player_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ZELVideoPlayerNodelet", "/zel_bench_manager",
+                              "--no-bond", "__name:=zel_bench_player", manager_topic, "--test", "--video_folder", media});
+  auto consumer_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ImageRateNodelet", "/zel_bench_manager",
+                                "--no-bond", "__name:=zel_bench_consumer", manager_topic, report_period});
+
+  const std::string tcp_topic = "/camera/image:=/zel_bench/over_tcp";
+  auto player = start_player(media, {}, {"__name:=zel_bench_tcp_player", tcp_topic});
+  auto consumer = start({NODELET_PROGRAM, "standalone", "zel_video_player/ImageRateNodelet",
+                         "__name:=zel_bench_tcp_consumer", tcp_topic, report_period});
+
+  const std::string record_path = work_path("nodelet_decode_record");
+  SharedDecodeRecord record(record_path, true);
+  auto decoder = start({options_.bench_program, "decode-loop", "--clip", empty_clip_path(media), "--record", record_path});
+
+  const std::vector<Process*> loaders{player_loader.get(), consumer_loader.get()};
+  const std::vector<Process*> in_manager{manager.get(), player_loader.get(), consumer_loader.get()};
+  const std::vector<Process*> as_processes{player.get(), consumer.get()};
+  const std::vector<Process*> decoding{decoder.get()};
+  pause_for(WARM_UP_SECONDS + 3.0);
+  // Reports from the start-up, before the first frames, would pull the rates down.
+  const std::size_t manager_log_start = manager->out().size();
+  const std::size_t consumer_log_start = consumer->out().size();
+
+  // Each arrangement runs alone while the other two are stopped, in turns, as in the cost runs.
+  const std::vector<const std::vector<Process*>*> arrangements{&in_manager, &as_processes, &decoding};
+  for (int window = 0; window < options_.windows; ++window) {
+    for (const auto* running : arrangements) {
+      for (const auto* other : arrangements) signal_all(*other, other == running ? SIGCONT : SIGSTOP);
+      pause_for(RESUME_SETTLE_SECONDS);
+      const ProcessCpu before = total_cpu(*running);
+      const ProcessCpu loaders_before = total_cpu(loaders);
+      const std::uint64_t decoded_before = record.frames();
+      const double start_seconds = now_seconds();
+      pause_for(options_.window_seconds);
+      const ProcessCpu used = total_cpu(*running) - before;
+      const double seconds = now_seconds() - start_seconds;
+      if (running == &in_manager) {
+        const ProcessCpu loaders_used = total_cpu(loaders) - loaders_before;
+        run.one_manager.cpu += used - loaders_used;
+        run.one_manager.loaders_cpu += loaders_used;
+        run.one_manager.running_seconds += seconds;
+      } else if (running == &as_processes) {
+        run.two_processes.cpu += used;
+        run.two_processes.running_seconds += seconds;
+      } else {
+        run.decode_cpu += used;
+        run.frames_decoded += record.frames() - decoded_before;
+      }
+    }
+  }
+  for (const auto* arrangement : arrangements) signal_all(*arrangement, SIGCONT);
+  run.one_manager.consumer_rate = consumer_rate(manager->out().substr(manager_log_start));
+  run.two_processes.consumer_rate = consumer_rate(consumer->out().substr(consumer_log_start));
+  for (auto* process : {&consumer_loader, &player_loader, &manager, &consumer, &player, &decoder}) stop(*process);
+  return run;
+}
+
+FleetStep PlaybackBench::run_fleet(const ClipFormat& format, const std::string& media, int players) {
+  FleetStep step;
+  step.players = players;
+  std::vector<std::unique_ptr<Process>> fleet;
+  std::vector<std::unique_ptr<Process>> subscribers;
+  std::vector<std::string> arrival_files;
+  for (int i = 1; i <= players; ++i) {
+    const std::string robot = "/zel_fleet/robot" + std::to_string(i);
+    fleet.push_back(start_player(media, {}, {"__name:=zel_fleet_player" + std::to_string(i),
+                                             "/camera/image:=" + robot + "/camera/image",
+                                             "/amcl_pose:=" + robot + "/amcl_pose"}));
+    arrival_files.push_back(work_path("arrivals" + std::to_string(i)));
+    subscribers.push_back(std::make_unique<Process>(
+        std::vector<std::string>{options_.bench_program, "subscribe", "--topic", robot + "/camera/image", "--arrivals",
+                                 arrival_files.back()},
+        master_.env(), work_.path()));
+  }
+  pause_for(WARM_UP_SECONDS + FLEET_START_SECONDS_PER_PLAYER * players);
+  const double start = now_seconds();
+  const double busy_before = machine_busy_seconds();
+  pause_for(FLEET_WINDOW_SECONDS);
+  const double end = now_seconds();
+  step.load_cpu = (machine_busy_seconds() - busy_before) / (end - start);
+  for (auto& subscriber : subscribers) stop(subscriber);
+  for (auto& player : fleet) stop(player);
+
+  const double target_rate = std::max(format.fps, 30);
+  step.at_full_rate = true;
+  for (const std::string& file : arrival_files) {
+    std::vector<ArrivedFrame> frames;
+    for (const auto& frame : read_arrivals(file)) {
+      if (frame.seconds >= start && frame.seconds <= end) frames.push_back(frame);
+    }
+    if (frames.size() < 2) {
+      step.at_full_rate = false;
+      step.worst_rate_deviation = -1.0;
+      continue;
+    }
+    const double rate = static_cast<double>(frames_published(frames, format.frames())) /
+                        (frames.back().seconds - frames.front().seconds);
+    // Every interval counts here, a seam or a frame lost on the way as much as any other.
+    std::vector<double> intervals;
+    for (std::size_t i = 1; i < frames.size(); ++i) intervals.push_back(frames[i].seconds - frames[i - 1].seconds);
+    const double p99 = distribution_of(intervals).p99;
+    const double deviation = rate / target_rate - 1.0;
+    if (std::abs(deviation) > std::abs(step.worst_rate_deviation)) step.worst_rate_deviation = deviation;
+    step.worst_p99 = std::max(step.worst_p99, p99);
+    if (std::abs(deviation) > RATE_TOLERANCE || p99 >= ARRIVAL_P99_LIMIT_IN_PERIODS / target_rate) {
+      step.at_full_rate = false;
+    }
+  }
+  return step;
+}
+
+// More players until one step misses, then halving the gap to the last that kept up.
+FleetRun PlaybackBench::measure_fleet(const ClipFormat& format, int most_players) {
+  FleetRun run;
+  run.format = format;
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  int kept_up = 0;
+  int missed = most_players + 1;
+  for (int players = 1; players <= most_players && players < missed;) {
+    std::cout << "    " << players << " player" << (players == 1 ? "" : "s") << std::flush;
+    run.steps.push_back(run_fleet(format, media, players));
+    const bool ok = run.steps.back().at_full_rate;
+    std::cout << (ok ? ": kept up" : ": missed") << std::endl;
+    (ok ? kept_up : missed) = players;
+    players = missed > most_players ? std::min(most_players, players * 2) : (kept_up + missed) / 2;
+    if (players == kept_up || (ok && kept_up == most_players)) break;
+  }
+  return run;
+}
+
 int run_subscriber(int argc, char** argv) {
   ros::init(argc, argv, "zel_bench_subscriber", ros::init_options::AnonymousName);
+  std::string topic = "/camera/image";
+  std::string arrivals_path;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--topic" && i + 1 < argc) topic = argv[++i];
+    else if (arg == "--arrivals" && i + 1 < argc) arrivals_path = argv[++i];
+    else throw std::invalid_argument("unknown option " + arg);
+  }
   ros::NodeHandle node;
-  const ros::Subscriber subscriber = node.subscribe<sensor_msgs::Image>(
-      "/camera/image", 2, [](const sensor_msgs::ImageConstPtr&) {}, ros::VoidConstPtr(),
-      ros::TransportHints().tcpNoDelay());
+  if (arrivals_path.empty()) {
+    const ros::Subscriber subscriber = node.subscribe<sensor_msgs::Image>(
+        topic, 2, [](const sensor_msgs::ImageConstPtr&) {}, ros::VoidConstPtr(), ros::TransportHints().tcpNoDelay());
+    ros::spin();
+    return 0;
+  }
+  const FrameProbe probe(node, topic);
   ros::spin();
-  return 0;
+  std::ofstream out(arrivals_path);
+  out.precision(17);
+  for (const auto& frame : probe.frames(0, probe.count())) {
+    out << frame.seconds << ' ' << frame.clip_code << ' ' << frame.frame_index << '\n';
+  }
+  return out ? 0 : 1;
 }
 
 }  // namespace zel::bench

@@ -20,6 +20,11 @@
 
 namespace zel::bench {
 
+// A pace is kept when the rate is within this of its target and the p99 of the intervals between
+// frames at a subscriber stays under this many periods.
+inline constexpr double RATE_TOLERANCE = 0.01;
+inline constexpr double ARRIVAL_P99_LIMIT_IN_PERIODS = 1.5;
+
 struct BenchOptions {
   std::string player_program;
   std::string bench_program;  // this program, for its decode-only and subscriber roles
@@ -29,6 +34,7 @@ struct BenchOptions {
   int switches = 40;
   double soak_seconds = 60.0;
   int callgrind_frames = 60;  // 0 skips the callgrind runs
+  int most_players = 24;      // the fleet runs stop here even when every player keeps its rate
 };
 
 // Node and decode-only loop on one clip at one pace, in alternating windows of the same run.
@@ -79,6 +85,40 @@ struct SoakRun {
   std::vector<SoakSample> samples;
 };
 
+// The player and one consumer of its frames at one pace, arranged two ways, beside decoding alone:
+// in one nodelet manager (frames handed over by pointer) and as two processes (frames over TCP).
+struct Arrangement {
+  ProcessCpu cpu;           // of the processes that hold the player and the consumer, over its windows
+  ProcessCpu loaders_cpu;   // of the idle `nodelet load` processes a launch leaves beside a manager
+  double running_seconds = 0;
+  double consumer_rate = 0;  // frames a second the consumer counted while running
+  double cpu_per_frame() const { return cpu.seconds() / (running_seconds * consumer_rate); }
+};
+
+struct NodeletRun {
+  ClipFormat format{};
+  Arrangement one_manager;
+  Arrangement two_processes;
+  ProcessCpu decode_cpu;
+  std::uint64_t frames_decoded = 0;
+  double decode_cpu_per_frame() const { return decode_cpu.seconds() / static_cast<double>(frames_decoded); }
+};
+
+// Players of one format, each with its own topics and one subscriber process, run side by side.
+struct FleetStep {
+  int players = 0;
+  double worst_rate_deviation = 0;  // the player furthest from its target rate, signed
+  double worst_p99 = 0;             // seconds, the largest p99 inter-arrival of any player
+  double load_cpu = 0;              // cores busy on the whole machine during the window
+  bool at_full_rate = false;
+};
+
+struct FleetRun {
+  ClipFormat format{};
+  std::vector<FleetStep> steps;  // one more player each, until a step misses
+  int most_at_full_rate() const;
+};
+
 struct CallgrindRun {
   ClipFormat format{};
   int first_frame = 0;
@@ -108,10 +148,14 @@ class PlaybackBench {
   SwitchRun measure_switches(const ClipFormat& format);
   SoakRun soak(const ClipFormat& format);
   CallgrindRun measure_instructions(const ClipFormat& format);
+  NodeletRun compare_nodelet(const ClipFormat& format);
+  FleetRun measure_fleet(const ClipFormat& format, int most_players);
 
  private:
   std::unique_ptr<zel::testing::Process> start_player(const std::string& media_folder,
-                                                      const std::vector<std::string>& wrapper = {});
+                                                      const std::vector<std::string>& wrapper = {},
+                                                      const std::vector<std::string>& ros_args = {});
+  FleetStep run_fleet(const ClipFormat& format, const std::string& media, int players);
   void stop(std::unique_ptr<zel::testing::Process>& process, double timeout_seconds = 15.0);
   void wait_for_frames(std::size_t count, double timeout_seconds, const zel::testing::Process& player);
   void wait_for_pose_subscriber(const zel::testing::Process& player);
@@ -127,7 +171,8 @@ class PlaybackBench {
   std::optional<ros::AsyncSpinner> spinner_;
 };
 
-// The extra subscribers of the subscriber-count runs: take every image, do nothing with it.
+// The extra subscribers of the subscriber-count runs: take every image, do nothing with it. With
+// --arrivals FILE it notes when each frame came, and which, and writes that to FILE when stopped.
 int run_subscriber(int argc, char** argv);
 
 }  // namespace zel::bench

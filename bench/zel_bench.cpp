@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "decode_loop.h"
+#include "zel_video_player/frame_memory.h"
 #include "playback_bench.h"
 #include "plot.h"
 #include "report.h"
@@ -30,14 +31,16 @@ namespace fs = std::filesystem;
 constexpr double MIB = 1024.0 * 1024.0;
 constexpr double CPU_RATIO_TARGET = 1.2;
 constexpr double INSTRUCTION_RATIO_TARGET = 1.10;
-constexpr double RATE_TOLERANCE = 0.01;
+// A switch may take the new clip's open and first read, and this much for everything else on the path.
+constexpr double SWITCH_ALLOWANCE_SECONDS = 0.015;
+constexpr double NODELET_CPU_TARGET = 1.05;
 constexpr double GROWTH_TARGET_BYTES = 1.0 * MIB;
 
 constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
     "                     [--windows N] [--window-seconds S] [--switches N] [--soak-seconds S]\n"
-    "                     [--callgrind-frames N (0 skips)]\n"
-    "PART is one of cost, subscribers, switch, soak, callgrind (default: all).\n"
+    "                     [--callgrind-frames N (0 skips)] [--most-players N]\n"
+    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet (default: all).\n"
     "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
 
 const ClipFormat FORMAT_480_30{640, 480, 30, 5};
@@ -46,6 +49,9 @@ const ClipFormat FORMAT_720_30{1280, 720, 30, 5};
 const ClipFormat FORMAT_720_60{1280, 720, 60, 5};
 const ClipFormat FORMAT_1080_30{1920, 1080, 30, 5};
 const ClipFormat FORMAT_1080_60{1920, 1080, 60, 5};
+// Clips this short put a seam between passes every thirty frames.
+const ClipFormat FORMAT_480_30_SHORT{640, 480, 30, 1};
+const ClipFormat FORMAT_1080_30_SHORT{1920, 1080, 30, 1};
 
 std::string value_after(int& i, int argc, char** argv) {
   if (i + 1 >= argc) throw std::invalid_argument(std::string(argv[i]) + " needs a value");
@@ -165,18 +171,17 @@ void report_pacing(Report& report, const std::vector<CostRun>& runs) {
 
 void report_switches(Report& report, const std::vector<SwitchRun>& runs) {
   report.heading("3. Switch latency: pose on /amcl_pose to the new clip's first frame at the subscriber");
-  report.line("   (baseline: one frame period plus the clip's open-to-first-frame time, p50 of 10 opens in this run.");
-  report.line("    Also on the path, shown for the reckoning: the release of the clip being left, and the delivery of");
-  report.line("    one raw frame through loopback TCP without ROS, from the transport floor of section 1)");
+  report.line("   (baseline: the clip's open-to-first-frame time, p50 of 10 opens in this run, plus 15 ms for the rest of");
+  report.line("    the path. Shown for the reckoning: the release of a clip alone, which the player does off the path, and");
+  report.line("    the delivery of one raw frame through loopback TCP without ROS, from the transport floor of section 1)");
   for (const auto& run : runs) {
     const Distribution latency = distribution_of(run.latencies);
-    const double period = 1.0 / std::max(run.format.fps, 30);
     const double open = median(run.open_to_first_frame);
-    const double baseline = period + open;
-    report.line(format("   %-13s %d switches (%d missed): p50 %6.1f, p95 %6.1f, max %6.1f ms;  baseline %4.1f + %5.1f = %6.1f ms"
+    const double baseline = open + SWITCH_ALLOWANCE_SECONDS;
+    report.line(format("   %-13s %d switches (%d missed): p50 %6.1f, p95 %6.1f, max %6.1f ms;  baseline %5.1f + %4.1f = %6.1f ms"
                        " (open p95 %5.1f, release %3.1f, delivery %4.1f);  p95 within baseline: %s",
                        run.format.label().c_str(), static_cast<int>(run.latencies.size()), run.missed, latency.p50 * 1000,
-                       latency.p95 * 1000, latency.max * 1000, period * 1000, open * 1000, baseline * 1000,
+                       latency.p95 * 1000, latency.max * 1000, open * 1000, SWITCH_ALLOWANCE_SECONDS * 1000, baseline * 1000,
                        distribution_of(run.open_to_first_frame).p95 * 1000, median(run.release) * 1000,
                        run.transport_floor.delivery_seconds * 1000,
                        verdict(run.missed == 0 && latency.p95 <= baseline).c_str()));
@@ -256,12 +261,79 @@ void report_subscribers(Report& report, const std::vector<CostRun>& runs) {
   }
 }
 
+void report_seams(Report& report, const std::vector<CostRun>& runs) {
+  report.heading("6. Seams: 1-s clips, so a pass ends and the next begins every thirty frames");
+  report.line("   (rate over the windows; gap: a pass's last frame to the next pass's first at the subscriber;");
+  report.line("    arrival: every interval, seams included. Targets: rate within 1 %, arrival p99 under 1.5 periods)");
+  for (const auto& run : runs) {
+    std::vector<double> every_interval = run.inter_arrivals;
+    every_interval.insert(every_interval.end(), run.pass_gaps.begin(), run.pass_gaps.end());
+    const Distribution arrivals = distribution_of(every_interval);
+    const Distribution gaps = distribution_of(run.pass_gaps);
+    const double period = 1.0 / run.target_rate;
+    const double deviation = run.achieved_rate / run.target_rate - 1.0;
+    report.line(format("   %-13s 1 s clip: rate %6.2f Hz (%+5.2f %%), %zu seams with gap p50 %5.1f max %5.1f ms;  arrival p50 "
+                       "%5.1f p99 %5.1f ms against %5.1f;  rate %s, p99 %s",
+                       run.format.label().c_str(), run.achieved_rate, deviation * 100, gaps.count, gaps.p50 * 1000,
+                       gaps.max * 1000, arrivals.p50 * 1000, arrivals.p99 * 1000,
+                       ARRIVAL_P99_LIMIT_IN_PERIODS * period * 1000, verdict(std::abs(deviation) <= RATE_TOLERANCE).c_str(),
+                       verdict(arrivals.p99 < ARRIVAL_P99_LIMIT_IN_PERIODS * period).c_str()));
+  }
+}
+
+void report_nodelet(Report& report, const NodeletRun& run) {
+  report.heading("7. Zero copy: the player and one consumer in one nodelet manager, against two processes over TCP");
+  report.line("   (CPU of the processes that hold the player and the consumer per frame the consumer got, in");
+  report.line("    alternating windows of one run beside the decode-only loop. Target: one manager within 5 % of");
+  report.line("    decoding alone)");
+  const double decode = run.decode_cpu_per_frame();
+  const auto line = [&](const char* name, const Arrangement& arrangement, bool judged) {
+    const double per_frame = arrangement.cpu_per_frame();
+    const double frames = arrangement.running_seconds * arrangement.consumer_rate;
+    const std::string judgement =
+        judged ? format("   target <= %.2f: %s", NODELET_CPU_TARGET, verdict(per_frame / decode <= NODELET_CPU_TARGET).c_str())
+               : "";
+    report.line(format("   %-28s %6.2f ms/frame (user %5.2f, sys %5.2f, %4.0f page faults), consumer at %5.2f Hz: %.3f "
+                       "of decoding alone%s",
+                       name, per_frame * 1000, arrangement.cpu.user_seconds / frames * 1000,
+                       arrangement.cpu.system_seconds / frames * 1000,
+                       static_cast<double>(arrangement.cpu.minor_faults) / frames, arrangement.consumer_rate,
+                       per_frame / decode, judgement.c_str()));
+  };
+  report.line(format("   %s, decoding alone: %.2f ms/frame (user %5.2f, sys %5.2f, %4.0f page faults) over %llu frames",
+                     run.format.label().c_str(), decode * 1000,
+                     run.decode_cpu.user_seconds / static_cast<double>(run.frames_decoded) * 1000,
+                     run.decode_cpu.system_seconds / static_cast<double>(run.frames_decoded) * 1000,
+                     static_cast<double>(run.decode_cpu.minor_faults) / static_cast<double>(run.frames_decoded),
+                     static_cast<unsigned long long>(run.frames_decoded)));
+  line("one manager (by pointer)", run.one_manager, true);
+  const Arrangement& manager = run.one_manager;
+  report.line(format("   %-28s +%5.2f ms/frame: the two idle `nodelet load` processes a launch leaves beside it",
+                     "", manager.loaders_cpu.seconds() / (manager.running_seconds * manager.consumer_rate) * 1000));
+  line("two processes (over TCP)", run.two_processes, false);
+}
+
+void report_fleet(Report& report, const std::vector<FleetRun>& runs) {
+  report.heading("8. Robots per machine: players side by side, each with its own topics and one subscriber process");
+  report.line("   (a player keeps up when its rate is within 1 % and its arrival p99 under 1.5 periods at its");
+  report.line("    subscriber, over a 10 s window; the steps double, then halve the gap to the last that kept up)");
+  for (const auto& run : runs) {
+    for (const auto& step : run.steps) {
+      report.line(format("   %-13s %2d players: worst rate %+6.2f %%, worst p99 %6.1f ms, machine busy %4.2f cores: %s",
+                         run.format.label().c_str(), step.players, step.worst_rate_deviation * 100, step.worst_p99 * 1000,
+                         step.load_cpu, step.at_full_rate ? "kept up" : "missed"));
+    }
+    report.line(format("   %-13s => %d players at full rate on this machine", run.format.label().c_str(),
+                       run.most_at_full_rate()));
+  }
+}
+
 int run_benchmarks(int argc, char** argv) {
   BenchOptions options;
   options.player_program = ZEL_PROGRAM;
   options.bench_program = fs::read_symlink("/proc/self/exe").string();
   std::string results = "bench/results";
-  std::string only = "cost,subscribers,switch,soak,callgrind";
+  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -277,6 +349,7 @@ int run_benchmarks(int argc, char** argv) {
     else if (arg == "--switches") options.switches = std::stoi(value_after(i, argc, argv));
     else if (arg == "--soak-seconds") options.soak_seconds = std::stod(value_after(i, argc, argv));
     else if (arg == "--callgrind-frames") options.callgrind_frames = std::stoi(value_after(i, argc, argv));
+    else if (arg == "--most-players") options.most_players = std::stoi(value_after(i, argc, argv));
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (options.clips_root.empty()) throw std::invalid_argument("--clips FOLDER is required");
@@ -314,6 +387,24 @@ int run_benchmarks(int argc, char** argv) {
     std::cout << "measuring switch latency..." << std::endl;
     for (const auto& format : {FORMAT_480_30, FORMAT_1080_30}) switch_runs.push_back(bench.measure_switches(format));
   }
+  std::vector<CostRun> seam_runs;
+  if (wanted("seam")) {
+    std::cout << "measuring seams with 1-s clips..." << std::endl;
+    for (const auto& format : {FORMAT_480_30_SHORT, FORMAT_1080_30_SHORT}) seam_runs.push_back(bench.measure_cost(format, 1));
+  }
+  std::optional<NodeletRun> nodelet;
+  if (wanted("nodelet")) {
+    std::cout << "measuring one nodelet manager against two processes..." << std::endl;
+    nodelet = bench.compare_nodelet(FORMAT_1080_30);
+  }
+  std::vector<FleetRun> fleet_runs;
+  if (wanted("fleet")) {
+    std::cout << "measuring how many players keep up side by side..." << std::endl;
+    for (const auto& format : {FORMAT_480_30, FORMAT_720_30}) {
+      std::cout << "  " << format.label() << std::endl;
+      fleet_runs.push_back(bench.measure_fleet(format, options.most_players));
+    }
+  }
   std::optional<SoakRun> soak;
   if (wanted("soak")) {
     std::cout << "soaking for " << options.soak_seconds << " s..." << std::endl;
@@ -331,6 +422,9 @@ int run_benchmarks(int argc, char** argv) {
   if (!switch_runs.empty()) report_switches(report, switch_runs);
   if (soak) report_memory(report, cost_runs, *soak);
   if (!subscriber_runs.empty()) report_subscribers(report, subscriber_runs);
+  if (!seam_runs.empty()) report_seams(report, seam_runs);
+  if (nodelet) report_nodelet(report, *nodelet);
+  if (!fleet_runs.empty()) report_fleet(report, fleet_runs);
   if (cost_runs.empty()) return 0;
 
   const std::string plot = results + "/pacing_and_cost.png";
@@ -367,6 +461,9 @@ int main(int argc, char** argv) {
   using namespace zel::bench;
   const std::string command = argc > 1 ? argv[1] : "";
   try {
+    // Decoding alone, and the clip opens timed here, keep memory warm as the player program does;
+    // the subscribers keep the allocator's defaults, as a consumer of the images would.
+    if (command == "run" || command == "decode-loop") zel::keep_frame_memory();
     if (command == "run") return run_benchmarks(argc, argv);
     if (command == "decode-loop" || command == "subscribe") {
       // A helper must not outlive the benchmark that started it, however that ends.

@@ -30,12 +30,6 @@ namespace zel {
 // it before other threads start; a level the user sets in OPENCV_FFMPEG_LOGLEVEL wins.
 void quiet_media_libraries();
 
-// Keeps memory the process frees for its next frames instead of handing it back to the system:
-// a fresh 6 MB buffer costs far more to first touch than to fill, and each pass of a clip would
-// otherwise pay it at its first frames. For a program of its own only, as it sets the allocator
-// for the whole process; a malloc setting the user gives in GLIBC_TUNABLES wins.
-void keep_frame_memory();
-
 // The running node: follows the robot's pose and plays what belongs to where it stands.
 // Pose messages arrive on a thread of their own; the main thread runs main_loop and the playback.
 class ZELVideoPlayer {

@@ -13,6 +13,7 @@
 #include <cxxabi.h>
 #include <ros/ros.h>
 
+#include "zel_video_player/frame_memory.h"
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/start_up.h"

@@ -1,10 +1,7 @@
 #include "zel_video_player/player.h"
 
-#include <malloc.h>
-
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -50,17 +47,6 @@ std::int64_t publication_count(double duration, double fps) {
 }
 
 }  // namespace
-
-void keep_frame_memory() {
-  const char* tunables = std::getenv("GLIBC_TUNABLES");
-  if (tunables && std::strstr(tunables, "glibc.malloc.")) return;
-  // Frames up to 4K come from the heap, and a heap that shrinks only past this much free memory
-  // keeps them warm from one clip to the next.
-  constexpr int LARGEST_HEAP_BLOCK = 32 << 20;
-  constexpr int FREE_MEMORY_KEPT = 256 << 20;
-  ::mallopt(M_MMAP_THRESHOLD, LARGEST_HEAP_BLOCK);
-  ::mallopt(M_TRIM_THRESHOLD, FREE_MEMORY_KEPT);
-}
 
 void quiet_media_libraries() {
   constexpr const char* FFMPEG_QUIET = "-8";
