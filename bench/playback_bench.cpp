@@ -94,6 +94,27 @@ std::vector<ArrivedFrame> read_arrivals(const std::string& path) {
   return frames;
 }
 
+// Frames a second from the slope of arrival time against the publisher's frame count: a late
+// first or last arrival, which moves a count over the window by a frame or two, hardly moves it.
+double regressed_rate(const std::vector<ArrivedFrame>& frames, int clip_frames) {
+  std::vector<double> sent(1, 0.0);
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    sent.push_back(sent.back() + static_cast<double>(frames_published({frames[i - 1], frames[i]}, clip_frames)));
+  }
+  const double n = static_cast<double>(frames.size());
+  double mean_sent = 0, mean_time = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    mean_sent += sent[i] / n;
+    mean_time += frames[i].seconds / n;
+  }
+  double covariance = 0, variance = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    covariance += (sent[i] - mean_sent) * (frames[i].seconds - mean_time);
+    variance += (sent[i] - mean_sent) * (sent[i] - mean_sent);
+  }
+  return covariance > 0 ? variance / covariance : 0;
+}
+
 }  // namespace
 
 int FleetRun::most_at_full_rate() const {
@@ -507,8 +528,7 @@ FleetStep PlaybackBench::run_fleet(const ClipFormat& format, const std::string& 
       step.worst_rate_deviation = -1.0;
       continue;
     }
-    const double rate = static_cast<double>(frames_published(frames, format.frames())) /
-                        (frames.back().seconds - frames.front().seconds);
+    const double rate = regressed_rate(frames, format.frames());
     // Every interval counts here, a seam or a frame lost on the way as much as any other.
     std::vector<double> intervals;
     for (std::size_t i = 1; i < frames.size(); ++i) intervals.push_back(frames[i].seconds - frames[i - 1].seconds);

@@ -1,5 +1,6 @@
 // The player's benchmark: cost per frame against decoding alone, pacing, switch latency, memory
-// over a soak, and cost with several subscribers. Every figure is printed beside its baseline.
+// over a soak, cost with several subscribers, seams between passes, one nodelet manager against
+// two processes, and players per machine. Every figure is printed beside its baseline.
 // The same program also plays the two helper roles it starts as child processes.
 #include <sys/prctl.h>
 #include <unistd.h>
