@@ -447,43 +447,47 @@ NodeletRun PlaybackBench::compare_nodelet(const ClipFormat& format) {
   SharedDecodeRecord record(record_path, true);
   auto decoder = start({options_.bench_program, "decode-loop", "--clip", empty_clip_path(media), "--record", record_path});
 
-  const std::vector<Process*> loaders{player_loader.get(), consumer_loader.get()};
-  const std::vector<Process*> in_manager{manager.get(), player_loader.get(), consumer_loader.get()};
-  const std::vector<Process*> as_processes{player.get(), consumer.get()};
-  const std::vector<Process*> decoding{decoder.get()};
+  // The idle `nodelet load` processes stop and run with their manager but are counted apart.
+  struct Group {
+    std::vector<Process*> measured;
+    std::vector<Process*> idle;
+    Arrangement* into;  // none for decoding alone, which counts its own frames
+  };
+  const std::vector<Group> groups{
+      {{manager.get()}, {player_loader.get(), consumer_loader.get()}, &run.one_manager},
+      {{player.get(), consumer.get()}, {}, &run.two_processes},
+      {{decoder.get()}, {}, nullptr}};
+  const auto signal_group = [](const Group& group, int signal_number) {
+    signal_all(group.measured, signal_number);
+    signal_all(group.idle, signal_number);
+  };
   pause_for(WARM_UP_SECONDS + 3.0);
   // Reports from the start-up, before the first frames, would pull the rates down.
   const std::size_t manager_log_start = manager->out().size();
   const std::size_t consumer_log_start = consumer->out().size();
 
   // Each arrangement runs alone while the other two are stopped, in turns, as in the cost runs.
-  const std::vector<const std::vector<Process*>*> arrangements{&in_manager, &as_processes, &decoding};
   for (int window = 0; window < options_.windows; ++window) {
-    for (const auto* running : arrangements) {
-      for (const auto* other : arrangements) signal_all(*other, other == running ? SIGCONT : SIGSTOP);
+    for (const Group& running : groups) {
+      for (const Group& other : groups) signal_group(other, &other == &running ? SIGCONT : SIGSTOP);
       pause_for(RESUME_SETTLE_SECONDS);
-      const ProcessCpu before = total_cpu(*running);
-      const ProcessCpu loaders_before = total_cpu(loaders);
+      const ProcessCpu before = total_cpu(running.measured);
+      const ProcessCpu idle_before = total_cpu(running.idle);
       const std::uint64_t decoded_before = record.frames();
       const double start_seconds = now_seconds();
       pause_for(options_.window_seconds);
-      const ProcessCpu used = total_cpu(*running) - before;
-      const double seconds = now_seconds() - start_seconds;
-      if (running == &in_manager) {
-        const ProcessCpu loaders_used = total_cpu(loaders) - loaders_before;
-        run.one_manager.cpu += used - loaders_used;
-        run.one_manager.loaders_cpu += loaders_used;
-        run.one_manager.running_seconds += seconds;
-      } else if (running == &as_processes) {
-        run.two_processes.cpu += used;
-        run.two_processes.running_seconds += seconds;
+      const ProcessCpu used = total_cpu(running.measured) - before;
+      if (running.into) {
+        running.into->cpu += used;
+        running.into->loaders_cpu += total_cpu(running.idle) - idle_before;
+        running.into->running_seconds += now_seconds() - start_seconds;
       } else {
         run.decode_cpu += used;
         run.frames_decoded += record.frames() - decoded_before;
       }
     }
   }
-  for (const auto* arrangement : arrangements) signal_all(*arrangement, SIGCONT);
+  for (const Group& group : groups) signal_group(group, SIGCONT);
   run.one_manager.consumer_rate = consumer_rate(manager->out().substr(manager_log_start));
   run.two_processes.consumer_rate = consumer_rate(consumer->out().substr(consumer_log_start));
   for (auto* process : {&consumer_loader, &player_loader, &manager, &consumer, &player, &decoder}) stop(*process);
@@ -550,14 +554,14 @@ FleetRun PlaybackBench::measure_fleet(const ClipFormat& format, int most_players
   const std::string media = ensure_media_folder(options_.clips_root, format);
   int kept_up = 0;
   int missed = most_players + 1;
-  for (int players = 1; players <= most_players && players < missed;) {
+  // Every step lies strictly between the most that kept up and the fewest that missed.
+  for (int players = 1; players > kept_up && players < missed;) {
     std::cout << "    " << players << " player" << (players == 1 ? "" : "s") << std::flush;
     run.steps.push_back(run_fleet(format, media, players));
     const bool ok = run.steps.back().at_full_rate;
     std::cout << (ok ? ": kept up" : ": missed") << std::endl;
     (ok ? kept_up : missed) = players;
     players = missed > most_players ? std::min(most_players, players * 2) : (kept_up + missed) / 2;
-    if (players == kept_up || (ok && kept_up == most_players)) break;
   }
   return run;
 }

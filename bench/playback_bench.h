@@ -92,7 +92,8 @@ struct Arrangement {
   ProcessCpu loaders_cpu;   // of the idle `nodelet load` processes a launch leaves beside a manager
   double running_seconds = 0;
   double consumer_rate = 0;  // frames a second the consumer counted while running
-  double cpu_per_frame() const { return cpu.seconds() / (running_seconds * consumer_rate); }
+  double frames() const { return running_seconds * consumer_rate; }
+  double cpu_per_frame() const { return cpu.seconds() / frames(); }
 };
 
 struct NodeletRun {

@@ -290,7 +290,7 @@ void report_nodelet(Report& report, const NodeletRun& run) {
   const double decode = run.decode_cpu_per_frame();
   const auto line = [&](const char* name, const Arrangement& arrangement, bool judged) {
     const double per_frame = arrangement.cpu_per_frame();
-    const double frames = arrangement.running_seconds * arrangement.consumer_rate;
+    const double frames = arrangement.frames();
     const std::string judgement =
         judged ? format("   target <= %.2f: %s", NODELET_CPU_TARGET, verdict(per_frame / decode <= NODELET_CPU_TARGET).c_str())
                : "";
@@ -310,7 +310,7 @@ void report_nodelet(Report& report, const NodeletRun& run) {
   line("one manager (by pointer)", run.one_manager, true);
   const Arrangement& manager = run.one_manager;
   report.line(format("   %-28s +%5.2f ms/frame: the two idle `nodelet load` processes a launch leaves beside it",
-                     "", manager.loaders_cpu.seconds() / (manager.running_seconds * manager.consumer_rate) * 1000));
+                     "", manager.loaders_cpu.seconds() / manager.frames() * 1000));
   line("two processes (over TCP)", run.two_processes, false);
 }
 
