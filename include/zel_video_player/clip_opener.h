@@ -21,7 +21,7 @@ namespace zel {
 struct OpenedClip {
   std::unique_ptr<cv::VideoCapture> capture;
   std::optional<cv::Mat> first_frame;
-  bool was_ready = true;  // false when take() had to wait for the opening to finish
+  bool was_ready = true;  // false when take() had to wait for the opening or make it
 };
 
 // Opens clips and lets go of them on a thread of its own. A playlist plays its clips over and over;
@@ -38,9 +38,10 @@ class ClipOpener {
   // Starts opening `path`; a clip opened earlier and not taken is let go.
   void open_ahead(const std::string& path);
 
-  // The clip opened ahead for `path`, waited for if it is still opening. Nothing when no clip was
-  // opened ahead for this path, or when the file has changed since: a replaced file plays anew.
-  std::optional<OpenedClip> take(const std::string& path);
+  // The clip opened ahead for `path`, waited for if it is still opening; opened now when none was
+  // opened ahead for this path or the file has changed since, so a replaced file plays anew. A clip
+  // that cannot be opened comes back with a capture that is not open.
+  OpenedClip take(const std::string& path);
 
   void release_later(std::unique_ptr<cv::VideoCapture> capture);
 
@@ -60,6 +61,7 @@ class ClipOpener {
   };
 
   static std::optional<FileStamp> stamp_of(const std::string& path);
+  static OpenedClip open(const std::string& path);
   void post(std::function<void()> job);
   void work();
 

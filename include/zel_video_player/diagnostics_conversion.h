@@ -24,6 +24,10 @@ struct PlaybackStatus {
 // The summary names what is shown and where; the key values give the point (as the listing prints
 // it, or "none"), the playlist, the media shown, the media failures so far and how the clips were
 // opened.
+// The image rate's status while the simulated clock does not move: no frame is due, so none
+// missing is no fault. `never_started` tells a clock that has not yet sent its first time.
+void fill_clock_standing_still(bool never_started, diagnostic_updater::DiagnosticStatusWrapper& out);
+
 void fill_playback_status(const PlaybackStatus& status, const std::vector<Location>& points,
                           diagnostic_updater::DiagnosticStatusWrapper& out);
 

@@ -12,6 +12,8 @@ std::string still_path(const std::string& folder, const std::string& clip_name);
 bool path_exists(const std::string& path);
 bool is_regular_file(const std::string& path);
 
+enum class MediaKind { video, still };
+
 // The ".jpg" still takes precedence over the ".mp4" video when both are present.
 bool is_still(const std::string& folder, const std::string& clip_name);
 

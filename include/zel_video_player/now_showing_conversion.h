@@ -4,9 +4,9 @@
 
 #include <std_msgs/String.h>
 
-namespace zel {
+#include "zel_video_player/media_folder.h"
 
-enum class MediaKind { video, still };
+namespace zel {
 
 // The media file as the "Playing" log line names it: "cat.mp4", "dog.jpg". A perception test scores
 // its detector against this name, so it stays exactly the file's name.

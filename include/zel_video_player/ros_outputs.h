@@ -14,6 +14,8 @@
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
 
+#include "zel_video_player/frame_sink.h"
+#include "zel_video_player/image_conversion.h"
 #include "zel_video_player/locations.h"
 #include "zel_video_player/now_showing_conversion.h"
 #include "zel_video_player/outgoing_image.h"
@@ -21,39 +23,51 @@
 
 namespace zel {
 
+// The image topic's rate in ROS time, as a camera's would be measured in simulation too: a clock
+// that stands still (paused, or before its first /clock) is told as such, not as frames missing,
+// and one that goes back starts the count afresh.
+class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
+ public:
+  using FrequencyStatus::FrequencyStatus;
+  void run(diagnostic_updater::DiagnosticStatusWrapper& out) override;
+
+ private:
+  ros::Time last_run_;
+};
+
 // Everything the node publishes: the frames through image_transport, and for the ROS tools the
 // points of interest (latched markers for RViz), the media on the camera now (latched
-// ~now_showing) and the node's health on /diagnostics. The player calls it from the main thread;
-// the diagnostics run on a thread of their own, so they keep coming, and say so, when no frame does.
-class RosOutputs {
+// ~now_showing) and the node's health on /diagnostics. Playback calls it from its one thread; the
+// diagnostics run on a thread of their own, so they keep coming, and say so, when no frame does.
+class RosOutputs : public FrameSink {
  public:
   // ros::init must have run. `state` must outlive this object; `node` resolves the image topic.
   RosOutputs(const PlayState& state, const ros::NodeHandle& node);
-  ~RosOutputs();
+  ~RosOutputs() override;
   RosOutputs(const RosOutputs&) = delete;
   RosOutputs& operator=(const RosOutputs&) = delete;
 
   // Once, when the points are placed: latches the markers and starts the diagnostics.
   void show_points(const std::vector<Location>& points, double radius);
 
-  // Just before the first frame of a playback, so the name never announces media that fails.
-  void playback_began(const std::string& clip_name, MediaKind kind);
-
-  // The raw frames go out through OutgoingImage, which keeps a large picture from starving
-  // roscpp's network thread; image_transport serves its other transports (compressed, theora) when
-  // someone subscribes to them.
-  void publish_frame(OutgoingImage& image) {
-    image.publish(raw_pub);
-    if (other_transports.getNumSubscribers() > 0) other_transports.publish(image.message());
-    image_frequency.tick();
-  }
-
-  void media_failed() { media_failures.fetch_add(1); }
-
+  cv::Mat frame_buffer(int width, int height) override;
+  void send_frame(const cv::Mat& pixels) override;
+  void prepare_still(const cv::Mat& picture) override;
+  void send_still() override { publish_frame(*still); }
+  void playback_began(const std::string& clip_name, MediaKind kind) override;
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
-  void clip_started(bool was_ready) { (was_ready ? clips_ready_ahead : clips_opened_when_due).fetch_add(1); }
+  void clip_started(bool was_ready) override {
+    (was_ready ? clips_ready_ahead : clips_opened_when_due).fetch_add(1);
+  }
+  void media_failed() override { media_failures.fetch_add(1); }
+  void log_info(const std::string& line) override;
+  void log_error(const std::string& line) override;
+
+  // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
+  const void* last_published() const { return last_published_.load(); }
 
  private:
+  void publish_frame(OutgoingImage& image);
   void report_playback(diagnostic_updater::DiagnosticStatusWrapper& out);
 
   const PlayState& state;
@@ -64,6 +78,14 @@ class RosOutputs {
   ros::Publisher markers_pub;
   ros::Publisher now_showing_pub;
 
+  const ImageConverter bridge{};
+  ImageConverter::FrameSlot slot;  // the frame being decoded
+  // The last video frame's message, written over by the next frame once no one else holds it:
+  // a fresh 6 MB buffer costs more to first touch than to fill.
+  sensor_msgs::ImagePtr recycled_frame;
+  std::optional<OutgoingImage> still;
+  std::atomic<const void*> last_published_{nullptr};
+
   std::vector<Location> points;                // set by show_points before the diagnostics start
   std::shared_ptr<const std::string> showing;  // replaced whole by the main thread
   std::atomic<std::uint64_t> media_failures{0};
@@ -73,7 +95,7 @@ class RosOutputs {
   double image_rate_floor;
   double image_rate_ceiling;
   diagnostic_updater::Updater updater;
-  diagnostic_updater::FrequencyStatus image_frequency;
+  FrameRateStatus image_frequency;
   ros::CallbackQueue diagnostics_queue;
   ros::WallTimer diagnostics_timer;
   std::optional<ros::AsyncSpinner> diagnostics_spinner;

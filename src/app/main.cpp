@@ -14,12 +14,16 @@
 #include <ros/ros.h>
 
 #include "zel_video_player/frame_memory.h"
+#include "zel_video_player/master_watch.h"
+#include "zel_video_player/media_libraries.h"
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/start_up.h"
 #include "zel_video_player/stop.h"
 
 namespace {
+
+constexpr auto MASTER_CHECK_PERIOD = std::chrono::milliseconds(1000);
 
 // Ctrl-C, and the SIGTERM that systemd, Docker and roslaunch send, both end in a clean ROS
 // shutdown that unregisters the node. roscpp's own handler covers only the first.
@@ -76,6 +80,11 @@ int run(int argc, char** argv) {
   try {
     zel::ZELVideoPlayer zelplayer(settings.video_folder, settings.num_locations, settings.radius,
                                   settings.test, engine);
+    // Poses, and /clock under simulated time, are served on threads of their own while this one
+    // plays; a master that restarts gets the node registered again.
+    ros::AsyncSpinner pose_spinner(1);
+    pose_spinner.start();
+    const zel::MasterWatch master_watch(MASTER_CHECK_PERIOD);
     zelplayer.main_loop();
   } catch (const zel::Interrupted&) {
   }

@@ -6,6 +6,7 @@
 
 #include <ros/console.h>
 
+#include "zel_video_player/media_libraries.h"
 #include "zel_video_player/start_up.h"
 #include "zel_video_player/stop.h"
 

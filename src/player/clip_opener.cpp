@@ -15,6 +15,13 @@ std::optional<ClipOpener::FileStamp> ClipOpener::stamp_of(const std::string& pat
   return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
 }
 
+OpenedClip ClipOpener::open(const std::string& path) {
+  OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG), std::nullopt};
+  cv::Mat frame;
+  if (clip.capture->isOpened() && clip.capture->read(frame)) clip.first_frame = std::move(frame);
+  return clip;
+}
+
 ClipOpener::ClipOpener() : worker_([this] { work(); }) {}
 
 ClipOpener::~ClipOpener() {
@@ -38,9 +45,7 @@ void ClipOpener::open_ahead(const std::string& path) {
   post([this, ahead, replaced]() mutable {
     replaced.reset();
     auto stamp = stamp_of(ahead->path);
-    OpenedClip clip{std::make_unique<cv::VideoCapture>(ahead->path, cv::CAP_FFMPEG), std::nullopt};
-    cv::Mat frame;
-    if (clip.capture->isOpened() && clip.capture->read(frame)) clip.first_frame = std::move(frame);
+    OpenedClip clip = open(ahead->path);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       ahead->stamp = stamp;
@@ -50,9 +55,14 @@ void ClipOpener::open_ahead(const std::string& path) {
   });
 }
 
-std::optional<OpenedClip> ClipOpener::take(const std::string& path) {
+OpenedClip ClipOpener::take(const std::string& path) {
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!ahead_ || ahead_->path != path) return std::nullopt;
+  if (!ahead_ || ahead_->path != path) {
+    lock.unlock();
+    OpenedClip clip = open(path);
+    clip.was_ready = false;
+    return clip;
+  }
   const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
   const bool was_ready = ahead->clip.has_value();
   changed_.wait(lock, [&] { return ahead->clip.has_value(); });
@@ -61,9 +71,11 @@ std::optional<OpenedClip> ClipOpener::take(const std::string& path) {
   const std::optional<FileStamp> opened_stamp = ahead->stamp;
   lock.unlock();
   const std::optional<FileStamp> now_stamp = stamp_of(path);
-  if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return clip;
+  if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return std::move(*clip);
   release_later(std::move(clip->capture));
-  return std::nullopt;
+  OpenedClip fresh = open(path);
+  fresh.was_ready = false;
+  return fresh;
 }
 
 void ClipOpener::release_later(std::unique_ptr<cv::VideoCapture> capture) {

@@ -14,6 +14,12 @@ std::string point_text(int location, const std::vector<Location>& points) {
 
 }  // namespace
 
+void fill_clock_standing_still(bool never_started, diagnostic_updater::DiagnosticStatusWrapper& out) {
+  out.summary(diagnostic_msgs::DiagnosticStatus::OK,
+              never_started ? "Waiting for the simulated clock (/clock)" : "Simulated clock paused");
+  out.add("Clock", never_started ? "not started" : "paused");
+}
+
 void fill_playback_status(const PlaybackStatus& status, const std::vector<Location>& points,
                           diagnostic_updater::DiagnosticStatusWrapper& out) {
   const std::string point = point_text(status.location, points);

@@ -46,6 +46,18 @@ image_transport::Publisher advertise_other_transports(const ros::NodeHandle& nod
 
 }  // namespace
 
+void FrameRateStatus::run(diagnostic_updater::DiagnosticStatusWrapper& out) {
+  const ros::Time now = ros::Time::now();
+  const bool standing_still = ros::Time::isSimTime() && now == last_run_;
+  if (now < last_run_) clear();
+  last_run_ = now;
+  if (standing_still) {
+    fill_clock_standing_still(now.isZero(), out);
+  } else {
+    FrequencyStatus::run(out);
+  }
+}
+
 RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node)
     : state(state),
       node(node),
@@ -84,6 +96,38 @@ void RosOutputs::show_points(const std::vector<Location>& placed, double radius)
   diagnostics_spinner.emplace(1, &diagnostics_queue);
   diagnostics_spinner->start();
 }
+
+cv::Mat RosOutputs::frame_buffer(int width, int height) {
+  slot = bridge.frame_slot(width, height, std::move(recycled_frame));
+  return slot.pixels;
+}
+
+void RosOutputs::send_frame(const cv::Mat& pixels) {
+  slot.pixels = pixels;
+  sensor_msgs::ImagePtr message = slot.holds_frame() ? std::move(slot.message) : bridge.to_message(pixels);
+  slot = {};
+  {
+    OutgoingImage outgoing(message);
+    publish_frame(outgoing);
+  }
+  recycled_frame = std::move(message);
+}
+
+void RosOutputs::prepare_still(const cv::Mat& picture) { still.emplace(bridge.to_message(picture)); }
+
+// The raw frames go out through OutgoingImage, which keeps a large picture from starving roscpp's
+// network thread; image_transport serves its other transports (compressed, theora) when someone
+// subscribes to them.
+void RosOutputs::publish_frame(OutgoingImage& image) {
+  last_published_.store(image.message().get());
+  image.publish(raw_pub);
+  if (other_transports.getNumSubscribers() > 0) other_transports.publish(image.message());
+  image_frequency.tick();
+}
+
+void RosOutputs::log_info(const std::string& line) { ROS_INFO_STREAM(line); }
+
+void RosOutputs::log_error(const std::string& line) { ROS_ERROR_STREAM(line); }
 
 void RosOutputs::playback_began(const std::string& clip_name, MediaKind kind) {
   const std::string file = media_file_name(clip_name, kind);

@@ -1,0 +1,10 @@
+#pragma once
+
+namespace zel {
+
+// Keeps FFmpeg's own messages ("moov atom not found") off the node's output, where each retry of
+// a broken clip would repeat them; the player reports media failures once, in its own words. Call
+// it before other threads start; a level the user sets in OPENCV_FFMPEG_LOGLEVEL wins.
+void quiet_media_libraries();
+
+}  // namespace zel

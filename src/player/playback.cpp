@@ -1,0 +1,226 @@
+#include "zel_video_player/playback.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/videoio.hpp>
+
+#include "zel_video_player/retry_delay.h"
+
+namespace zel {
+namespace {
+
+constexpr double MIN_VIDEO_RATE = 30.0;
+// Media that showed nothing is tried again after one frame period, then after ever longer waits
+// up to a second: a broken file stays cheap and quiet, a repaired one plays again promptly.
+constexpr auto FIRST_RETRY_DELAY = std::chrono::microseconds(1'000'000 / 30);
+constexpr auto LONGEST_RETRY_DELAY = std::chrono::seconds(1);
+constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
+
+// A rate that is not a finite number is as good as none reported.
+double pacing_rate(double reported_fps) {
+  if (!std::isfinite(reported_fps)) return MIN_VIDEO_RATE;
+  return std::max(reported_fps, MIN_VIDEO_RATE);
+}
+
+std::int64_t publication_count(double duration, double fps) {
+  const double product = std::trunc(duration * fps);
+  if (!(product > 0)) return 0;
+  if (product >= static_cast<double>(std::numeric_limits<std::int64_t>::max())) {
+    return std::numeric_limits<std::int64_t>::max();
+  }
+  return static_cast<std::int64_t>(product);
+}
+
+std::string seconds_text(Clock::Time time) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", std::chrono::duration<double>(time).count());
+  return text;
+}
+
+}  // namespace
+
+Playback::Playback(std::string video_folder, const PlayState& state, const Clock& clock, FrameSink& sink,
+                   StopRequested outside_stop)
+    : video_folder_(std::move(video_folder)),
+      state_(state),
+      clock_(clock),
+      sink_(sink),
+      outside_stop_(std::move(outside_stop)),
+      failure_reports_(FAILURE_QUIET_PERIOD) {}
+
+void Playback::main_loop() {
+  RetryDelay retry_delay(FIRST_RETRY_DELAY, LONGEST_RETRY_DELAY);
+  while (!stopping()) {
+    const int loc = state_.location();
+    const PlaylistPtr playlist = state_.to_play();
+    const std::uint64_t sent_before = frames_sent_;
+    for (std::size_t i = 0; i < playlist->size(); ++i) {
+      // A stopped player starts no further clip: the process, and its log, may run on for long.
+      if (state_.location() != loc || stopping()) break;
+      play_item((*playlist)[i], loc, (*playlist)[(i + 1) % playlist->size()]);
+    }
+    if (frames_sent_ != sent_before || state_.location() != loc) {
+      retry_delay.reset();
+      continue;
+    }
+    // A pass that showed nothing (broken media) must neither spin nor flood the log.
+    wait_unless_point_changes(loc, retry_delay.next());
+  }
+}
+
+bool Playback::stopping() const { return state_.stop_requested() || outside_stop_(); }
+
+void Playback::wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (auto now = std::chrono::steady_clock::now(); now < deadline && !stopping();
+       now = std::chrono::steady_clock::now()) {
+    if (state_.wait_for_location_change(
+            loc, std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
+      return;
+    }
+  }
+}
+
+// The pass's own point, not the one read anew: a robot arriving just before this call must not see
+// the playlist of where it was play out at its new point.
+void Playback::play_item(const std::string& name, int loc, const std::string& next) {
+  if (is_still(name)) {
+    open_ahead(next);
+    play_still_at(name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, loc);
+  } else if (is_regular_file(video_path(video_folder_, name))) {
+    play_video_at(name, loc, &next);
+  } else {
+    report_media_failure(video_folder_ + name + "{.mp4/.jpg}", "is missing");
+  }
+}
+
+// The item that follows is opened while this one plays, so the next clip starts with no pause for
+// its opening. Only one clip is held ahead: asking for another lets the earlier one go.
+void Playback::open_ahead(const std::string& name) {
+  if (!is_still(name)) clip_opener_.open_ahead(video_path(video_folder_, name));
+}
+
+bool Playback::is_still(const std::string& name) const { return zel::is_still(video_folder_, name); }
+
+bool Playback::play_video(const std::string& video_name) {
+  return play_video_at(video_name, state_.location(), nullptr);
+}
+
+bool Playback::play_video_at(const std::string& video_name, int video_location, const std::string* next) {
+  std::optional<bool> ret;
+  sink_.log_info("ZEL video player: Playing video " + video_name + ".mp4");
+  const std::string path = video_path(video_folder_, video_name);
+  OpenedClip clip = clip_opener_.take(path);
+  sink_.clip_started(clip.was_ready);
+  std::unique_ptr<cv::VideoCapture> cap = std::move(clip.capture);
+  std::optional<cv::Mat> first_frame = std::move(clip.first_frame);
+  const bool opened = cap->isOpened();
+  FramePacer pacer(pacing_rate(cap->get(cv::CAP_PROP_FPS)), clock_.now(), clock_.step());
+  const int width = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH));
+  const int height = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT));
+  std::int64_t frames = 0;
+  while (cap->isOpened() && video_location == state_.location() && !stopping()) {
+    cv::Mat pixels = sink_.frame_buffer(width, height);
+    if (first_frame) {
+      ret = !first_frame->empty();
+      if (*ret) first_frame->copyTo(pixels);
+      first_frame.reset();
+    } else {
+      ret = cap->read(pixels);
+    }
+    if (!*ret) break;
+    if (frames == 0) sink_.playback_began(video_name, MediaKind::video);
+    sink_.send_frame(pixels);
+    ++frames;
+    ++frames_sent_;
+    // Asked for once this clip is taken, as it may be the very file (a playlist of one), and once
+    // its first frame is out: the opening would otherwise take the CPU from that frame.
+    if (frames == 1 && next) open_ahead(*next);
+    wait_out_frame(pacer, video_location);
+  }
+  clip_opener_.release_later(std::move(cap));
+  if (!opened) {
+    report_media_failure(path, "cannot be opened");
+  } else if (frames > 0) {
+    media_worked(path);
+  } else if (ret == false) {
+    report_media_failure(path, "gives no frame");
+  }
+  return !ret.value_or(false);
+}
+
+bool Playback::play_still(const std::string& still_name, double duration, double fps) {
+  return play_still_at(still_name, duration, fps, state_.location());
+}
+
+bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int video_location) {
+  if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
+  sink_.log_info("ZEL video player: Playing " + still_name + ".jpg");
+  FramePacer pacer(fps, clock_.now(), clock_.step());
+  const std::string path = still_path(video_folder_, still_name);
+  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
+  if (frame.empty()) {
+    report_media_failure(path, "cannot be read as a picture");
+    return false;
+  }
+  media_worked(path);
+  sink_.prepare_still(frame);
+  const std::int64_t n = publication_count(duration, fps);
+  if (n > 0) sink_.playback_began(still_name, MediaKind::still);
+  for (std::int64_t i = 0; i < n; ++i) {
+    sink_.send_still();
+    ++frames_sent_;
+    wait_out_frame(pacer, video_location);
+    if (state_.location() != video_location) return false;
+    // A still lasts seconds; without this a Ctrl-C would wait for it to run out.
+    if (stopping()) return false;
+  }
+  return true;
+}
+
+// The robot's arrival somewhere else ends the wait at once, whatever the clock does: the switch is
+// what a user watches.
+void Playback::wait_out_frame(FramePacer& pacer, int loc) {
+  Clock::Time now = clock_.now();
+  if (now < pacer.period_start()) clock_went_back(pacer, pacer.period_start(), now);
+  Clock::Time deadline = pacer.next_deadline(now);
+  const bool slept = now < deadline;
+  while (now < deadline && state_.location() == loc && !stopping()) {
+    clock_.sleep_toward(deadline, state_, loc);
+    const Clock::Time woke = clock_.now();
+    if (woke < now) {
+      clock_went_back(pacer, now, woke);
+      deadline = pacer.next_deadline(woke);
+    }
+    now = woke;
+  }
+  // A clock that jumped ahead while the frame waited counts afresh from where it landed, rather
+  // than sending the frames of the time it skipped.
+  if (slept && pacer.too_far_past(deadline, now)) pacer.restart(now);
+}
+
+// A looping bag or a reset simulator starts its time again; the pace follows without a burst.
+void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to) {
+  sink_.log_info("ZEL video player: The clock went back from " + seconds_text(from) + " to " + seconds_text(to) +
+                 "; frames are paced afresh from there");
+  pacer.restart(to);
+}
+
+void Playback::report_media_failure(const std::string& path, const std::string& problem) {
+  sink_.media_failed();
+  const auto held_back = failure_reports_.admit(path, RepeatFilter::Clock::now());
+  if (!held_back) return;
+  if (*held_back > 0) {
+    sink_.log_error("ZEL video player: " + path + " " + problem + " (" + std::to_string(*held_back) +
+                    " more times since the last report); showing nothing for it");
+  } else {
+    sink_.log_error("ZEL video player: " + path + " " + problem + "; showing nothing for it");
+  }
+}
+
+}  // namespace zel
