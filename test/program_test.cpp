@@ -6,8 +6,11 @@
 #include <signal.h>
 
 #include <cv_bridge/cv_bridge.h>
+#include <diagnostic_msgs/DiagnosticArray.h>
+#include <rosgraph_msgs/Clock.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -135,6 +138,61 @@ TEST_F(ProgramTest, FramesFlowAtAboutThirtyPerSecond) {
   const std::size_t received = recorder.count();
   EXPECT_GT(received, 45u / TIMING_SLACK);
   EXPECT_LT(received, 75u);
+}
+
+TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
+  ros::param::set("/use_sim_time", true);
+  ImageRecorder recorder("/camera/image");
+  std::string frequency_message;
+  std::mutex diagnostics_mutex;
+  const ros::Subscriber diagnostics = ros::NodeHandle().subscribe<diagnostic_msgs::DiagnosticArray>(
+      "/diagnostics", 10, [&](const diagnostic_msgs::DiagnosticArray::ConstPtr& array) {
+        for (const auto& status : array->status) {
+          if (status.name.find("frequency") == std::string::npos) continue;
+          const std::lock_guard<std::mutex> lock(diagnostics_mutex);
+          frequency_message = status.message;
+        }
+      });
+  const auto frequency_says = [&](const std::string& text) {
+    return wait_until(5.0 * TIMING_SLACK, [&] {
+      const std::lock_guard<std::mutex> lock(diagnostics_mutex);
+      return frequency_message == text;
+    });
+  };
+  start();
+  // No clock yet: at most the first frame, which may go out before this subscriber is connected.
+  EXPECT_TRUE(frequency_says("Waiting for the simulated clock (/clock)"));
+  EXPECT_LE(recorder.count(), 1u);
+
+  // A simulator at twice real speed: twice the frames a wall second.
+  std::atomic<bool> clock_runs{true};
+  std::thread simulator([&] {
+    const ros::Publisher clock = ros::NodeHandle().advertise<rosgraph_msgs::Clock>("/clock", 10);
+    const auto began = std::chrono::steady_clock::now();
+    while (clock_runs) {
+      rosgraph_msgs::Clock now;
+      now.clock.fromSec(10.0 + 2.0 * std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
+      clock.publish(now);
+      std::this_thread::sleep_for(2ms);
+    }
+  });
+  ASSERT_TRUE(recorder.wait_for_count(30, 10.0 * TIMING_SLACK));
+  recorder.clear();
+  ros::WallDuration(2.0).sleep();
+  EXPECT_GT(recorder.count(), 100u / TIMING_SLACK);
+  EXPECT_LT(recorder.count(), 140u);
+
+  // Paused: nothing is due, and the diagnostics say why; a pose is still tracked at once.
+  clock_runs = false;
+  simulator.join();
+  EXPECT_TRUE(frequency_says("Simulated clock paused"));
+  recorder.clear();
+  ros::WallDuration(0.5).sleep();
+  EXPECT_EQ(recorder.count(), 0u);
+  send_pose(3.75, 3.5);
+  EXPECT_TRUE(program_->wait_for_output("Playlist is now: ", 5s * TIMING_SLACK)) << program_->out();
+  program_->signal(SIGINT);
+  EXPECT_EQ(program_->wait_for(2s * TIMING_SLACK), 0) << program_->err();
 }
 
 TEST_F(ProgramTest, LogAndPrintedLinesReachAPipeAsTheyHappenInOrder) {

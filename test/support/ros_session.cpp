@@ -8,8 +8,6 @@
 
 namespace zel::testing {
 
-namespace {
-
 bool wait_until(double seconds, const std::function<bool()>& condition) {
   const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(seconds);
   while (ros::WallTime::now() < deadline) {
@@ -18,8 +16,6 @@ bool wait_until(double seconds, const std::function<bool()>& condition) {
   }
   return condition();
 }
-
-}  // namespace
 
 void start_ros_session(const std::string& node_name) {
   static std::unique_ptr<RosMaster> master;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -9,6 +10,9 @@
 #include "process.h"
 
 namespace zel::testing {
+
+// Looks at `condition` every few milliseconds for up to `seconds` of wall time; its last answer.
+bool wait_until(double seconds, const std::function<bool()>& condition);
 
 // Starts a private master and makes this test process a ROS node of it, once per process.
 void start_ros_session(const std::string& node_name);

@@ -1,0 +1,351 @@
+// Playback on a clock the test moves and into a sink that records, without a master: the pace,
+// the early stops, stills, broken media and the clock's pauses and jumps, exactly.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "support/media.h"
+#include "support/process.h"
+#include "support/timing.h"
+#include "zel_video_player/playback.h"
+
+namespace zel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Time = Clock::Time;
+
+constexpr Time PERIOD_30 = std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / 30));
+constexpr Time START = 1000s;
+
+// Running, a sleep moves the time on to the deadline at once, or by `tick` when one is set, as a
+// simulator's coarse /clock does, or by a jump the test set for it. Paused, it does not move.
+class FakeClock : public Clock {
+ public:
+  Time now() const override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return now_;
+  }
+  Time step() const override { return step_; }
+  void sleep_toward(Time deadline, const PlayState& state, int from) const override {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (running_) {
+        now_ = jump_ ? now_ + *jump_ : tick_ > Time::zero() ? now_ + tick_ : deadline;
+        jump_.reset();
+        return;
+      }
+    }
+    state.wait_for_location_change(from, 1ms);
+  }
+
+  void set(Time time) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    now_ = time;
+  }
+  void jump_during_next_sleep(Time by) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    jump_ = by;
+  }
+  void pause() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    running_ = false;
+  }
+  void move_in_ticks(Time tick, Time step) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    tick_ = tick;
+    step_ = step;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  mutable Time now_ = START;
+  mutable std::optional<Time> jump_;
+  bool running_ = true;
+  Time tick_ = Time::zero();
+  Time step_ = Time::zero();
+};
+
+struct Sent {
+  Time at;
+  FrameIdentity frame;
+  bool still;
+};
+
+// Records what playback sends, with the clock's time; `on_send` lets a test act at the n-th frame
+// (counted from 1), as the robot or the clock would between two frames.
+class RecordingSink : public FrameSink {
+ public:
+  explicit RecordingSink(const Clock& clock) : clock_(clock) {}
+
+  cv::Mat frame_buffer(int width, int height) override {
+    buffer_.create(height, width, CV_8UC3);
+    return buffer_;
+  }
+  void send_frame(const cv::Mat& pixels) override {
+    EXPECT_EQ(pixels.data, buffer_.data) << "the decoder wrote elsewhere than the buffer it was given";
+    record(identify(pixels), false);
+  }
+  void prepare_still(const cv::Mat& picture) override { still_ = picture.clone(); }
+  void send_still() override { record(identify(still_), true); }
+  void playback_began(const std::string& clip_name, MediaKind kind) override {
+    events.push_back("began " + media_file_name(clip_name, kind));
+  }
+  void clip_started(bool) override {}
+  void media_failed() override { events.push_back("failed"); }
+  void log_info(const std::string& line) override { events.push_back(line); }
+  void log_error(const std::string& line) override { events.push_back("error: " + line); }
+
+  std::vector<Sent> sent() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return sent_;
+  }
+  std::size_t count() const { return sent().size(); }
+  bool wait_for_count(std::size_t count, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout * TIMING_SLACK;
+    while (this->count() < count && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+    return this->count() >= count;
+  }
+
+  void clear() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    sent_.clear();
+    events.clear();
+    on_send = [](std::size_t) {};
+  }
+
+  std::function<void(std::size_t)> on_send = [](std::size_t) {};
+  std::vector<std::string> events;
+
+ private:
+  static std::string media_file_name(const std::string& name, MediaKind kind) {
+    return name + (kind == MediaKind::still ? ".jpg" : ".mp4");
+  }
+  void record(FrameIdentity frame, bool still) {
+    std::size_t n = 0;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      sent_.push_back({clock_.now(), frame, still});
+      n = sent_.size();
+    }
+    on_send(n);
+  }
+
+  const Clock& clock_;
+  cv::Mat buffer_;
+  cv::Mat still_;
+  mutable std::mutex mutex_;
+  std::vector<Sent> sent_;
+};
+
+class PlaybackTest : public ::testing::Test {
+ protected:
+  // Gaps between consecutive frames, in periods of 1/30 s.
+  std::vector<double> gaps() const {
+    const auto sent = sink_.sent();
+    std::vector<double> result;
+    for (std::size_t i = 1; i < sent.size(); ++i) {
+      result.push_back(std::chrono::duration<double>(sent[i].at - sent[i - 1].at) / PERIOD_30);
+    }
+    return result;
+  }
+
+  std::size_t lines_containing(const std::string& text) const {
+    return std::count_if(sink_.events.begin(), sink_.events.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
+  }
+
+  TempDir dir_;
+  const std::string folder_ = dir_.path() + "/";
+  PlayState state_;
+  FakeClock clock_;
+  RecordingSink sink_{clock_};
+  Playback playback_{folder_, state_, clock_, sink_};
+};
+
+TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirty) {
+  struct Case {
+    int clip_code;
+    int frames;
+    double fps;
+    double period_in_thirtieths;
+  };
+  for (const Case& c : {Case{1, 12, 30, 1.0}, Case{2, 6, 10, 1.0}, Case{3, 6, 25, 1.0}, Case{4, 8, 60, 0.5}}) {
+    SCOPED_TRACE(c.fps);
+    sink_.clear();
+    write_clip(folder_ + "cat.mp4", c.clip_code, c.frames, c.fps);
+    const Time began = clock_.now();
+    EXPECT_TRUE(playback_.play_video("cat"));
+    const auto sent = sink_.sent();
+    ASSERT_EQ(sent.size(), static_cast<std::size_t>(c.frames));
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      EXPECT_EQ(sent[i].frame.clip_code, c.clip_code);
+      EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i));
+      EXPECT_NEAR(std::chrono::duration<double>(sent[i].at - began) / PERIOD_30, i * c.period_in_thirtieths, 1e-6);
+    }
+    // The last frame's period is waited out too, so the next clip keeps the pace.
+    EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began) / PERIOD_30, c.frames * c.period_in_thirtieths,
+                1e-6);
+    EXPECT_EQ(sink_.events, (std::vector<std::string>{"ZEL video player: Playing video cat.mp4", "began cat.mp4"}));
+  }
+}
+
+TEST_F(PlaybackTest, AChangeOfPointEndsPlaybackAfterTheCurrentFrameButOneBeforeTheCallIsNotSeen) {
+  write_clip(folder_ + "cat.mp4", 1, 30, 30);
+  write_still(folder_ + "dog.jpg", 2);
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 5) state_.set_location(state_.location() + 1);
+  };
+  EXPECT_FALSE(playback_.play_video("cat"));
+  EXPECT_EQ(sink_.count(), 5u);
+  sink_.clear();
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 3) state_.set_location(state_.location() + 1);
+  };
+  EXPECT_FALSE(playback_.play_still("dog"));
+  EXPECT_EQ(sink_.count(), 3u);
+  sink_.clear();
+  EXPECT_TRUE(playback_.play_video("cat"));
+  EXPECT_EQ(sink_.count(), 30u);
+}
+
+TEST_F(PlaybackTest, AStillIsOneMessageSentDurationTimesRateAtItsRate) {
+  write_still(folder_ + "dog.jpg", 2);
+  const Time began = clock_.now();
+  EXPECT_TRUE(playback_.play_still("dog"));
+  const auto sent = sink_.sent();
+  ASSERT_EQ(sent.size(), 240u);
+  EXPECT_TRUE(std::all_of(sent.begin(), sent.end(), [](const Sent& s) { return s.still && s.frame.clip_code == 2; }));
+  EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 8.0, 1e-6);
+  EXPECT_EQ(sink_.events, (std::vector<std::string>{"ZEL video player: Playing dog.jpg", "began dog.jpg"}));
+
+  sink_.clear();
+  EXPECT_TRUE(playback_.play_still("dog", 2.5, 3));
+  EXPECT_EQ(sink_.count(), 7u);
+  EXPECT_TRUE(playback_.play_still("dog", 0.0));
+  EXPECT_TRUE(playback_.play_still("dog", -1.0, 30));
+  EXPECT_EQ(sink_.count(), 7u);
+  EXPECT_THROW(playback_.play_still("dog", 1.0, 0), std::invalid_argument);
+  EXPECT_THROW(playback_.play_still("dog", 1.0, std::nan("")), std::invalid_argument);
+}
+
+TEST_F(PlaybackTest, BrokenOrMissingMediaShowsNothingAndIsReportedOnce) {
+  std::ofstream(folder_ + "dog.mp4") << "not a video";
+  fs::create_directory(folder_ + "cat.mp4");
+  std::ofstream(folder_ + "person.jpg") << "not a picture";
+  EXPECT_TRUE(playback_.play_video("dog"));
+  EXPECT_TRUE(playback_.play_video("dog"));
+  EXPECT_TRUE(playback_.play_video("cat"));
+  EXPECT_TRUE(playback_.play_video("dog1"));
+  EXPECT_FALSE(playback_.play_still("person"));
+  EXPECT_FALSE(playback_.play_still("empty"));
+  EXPECT_EQ(sink_.count(), 0u);
+  EXPECT_EQ(lines_containing("failed"), 6u);
+  // The repeat of dog.mp4 is held back; each file's first failure is told.
+  EXPECT_EQ(lines_containing("error: "), 5u);
+  EXPECT_EQ(lines_containing("dog.mp4 cannot be opened; showing nothing for it"), 1u);
+  EXPECT_EQ(lines_containing("person.jpg cannot be read as a picture"), 1u);
+  EXPECT_EQ(lines_containing("began"), 0u);
+}
+
+TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChange) {
+  write_clip(folder_ + "dog.mp4", 2, 3, 30);
+  write_still(folder_ + "dog.jpg", 4);
+  write_clip(folder_ + "empty.mp4", 6, 3, 30);
+  EXPECT_TRUE(playback_.is_still("dog"));
+  EXPECT_FALSE(playback_.is_still("empty"));
+  state_.set_to_play(std::make_shared<const Playlist>(Playlist{"dog"}));
+  state_.set_location(1);
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 2) {
+      state_.set_to_play(empty_playlist());
+      state_.set_location(NO_LOCATION);
+    }
+    if (n == 6) state_.request_stop();
+  };
+  playback_.main_loop();
+  std::vector<int> codes;
+  for (const Sent& s : sink_.sent()) codes.push_back(s.frame.clip_code);
+  EXPECT_EQ(codes, (std::vector<int>{4, 4, 6, 6, 6, 6}));
+}
+
+TEST_F(PlaybackTest, APausedClockHoldsTheNextFrameUntilAChangeOfPointOrAStop) {
+  write_clip(folder_ + "cat.mp4", 1, 30, 30);
+  write_still(folder_ + "dog.jpg", 2);
+  write_clip(folder_ + "empty.mp4", 6, 30, 30);
+  clock_.pause();
+  auto video = std::async(std::launch::async, [&] { return playback_.play_video("cat"); });
+  ASSERT_TRUE(sink_.wait_for_count(1, 5s));
+  EXPECT_EQ(video.wait_for(300ms), std::future_status::timeout);
+  EXPECT_EQ(sink_.count(), 1u);
+  state_.set_location(2);
+  ASSERT_EQ(video.wait_for(1s * TIMING_SLACK), std::future_status::ready);
+  EXPECT_FALSE(video.get());
+
+  auto still = std::async(std::launch::async, [&] { return playback_.play_still("dog"); });
+  ASSERT_TRUE(sink_.wait_for_count(2, 5s));
+  state_.set_location(3);
+  ASSERT_EQ(still.wait_for(1s * TIMING_SLACK), std::future_status::ready);
+  EXPECT_FALSE(still.get());
+
+  // The new media's first frame goes out at once, clock or not; a stop ends the wait after it.
+  auto loop = std::async(std::launch::async, [&] { playback_.main_loop(); });
+  ASSERT_TRUE(sink_.wait_for_count(3, 5s));
+  EXPECT_EQ(sink_.sent().back().frame.clip_code, 6);
+  state_.request_stop();
+  ASSERT_EQ(loop.wait_for(1s * TIMING_SLACK), std::future_status::ready);
+  EXPECT_EQ(sink_.count(), 3u);
+}
+
+TEST_F(PlaybackTest, AClockThatJumpsCountsAfreshFromWhereItLandsWithoutABurst) {
+  write_clip(folder_ + "cat.mp4", 1, 12, 30);
+  // Back while a frame waits and while one is made, as a looping bag or a reset simulator goes;
+  // then forwards by much more than a period.
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 3) clock_.jump_during_next_sleep(-600s);
+    if (n == 6) clock_.set(clock_.now() - 600s);
+    if (n == 9) clock_.jump_during_next_sleep(60s);
+  };
+  EXPECT_TRUE(playback_.play_video("cat"));
+  const std::vector<double> back = {1, 1, 1 - 600 * 30, 1, 1, 1 - 600 * 30, 1, 1, 60 * 30, 1, 1};
+  const std::vector<double> measured = gaps();
+  ASSERT_EQ(measured.size(), back.size());
+  for (std::size_t i = 0; i < back.size(); ++i) EXPECT_NEAR(measured[i], back[i], 1e-3) << "after frame " << i + 1;
+  EXPECT_EQ(lines_containing("ZEL video player: The clock went back from 1000.067 s to 400.067 s; frames are "
+                             "paced afresh from there"),
+            1u);
+  EXPECT_EQ(lines_containing("went back"), 2u);
+}
+
+TEST_F(PlaybackTest, AClockThatStepsOverSeveralPeriodsGetsEveryFrameDue) {
+  // Stage moves its clock a tenth of a second at a time: three frames of a 30 fps clip per step.
+  write_clip(folder_ + "cat.mp4", 1, 30, 30);
+  clock_.move_in_ticks(100ms, 250ms);
+  const Time began = clock_.now();
+  EXPECT_TRUE(playback_.play_video("cat"));
+  EXPECT_EQ(sink_.count(), 30u);
+  EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 1.0, 0.1);
+}
+
+TEST_F(PlaybackTest, FramesSlowerToMakeThanTheirPeriodAreAllSentThenThePaceCountsAfresh) {
+  write_clip(folder_ + "cat.mp4", 1, 10, 30);
+  sink_.on_send = [&](std::size_t n) {
+    if (n <= 5) clock_.set(clock_.now() + 3 * PERIOD_30);
+  };
+  EXPECT_TRUE(playback_.play_video("cat"));
+  EXPECT_EQ(sink_.count(), 10u);
+  const std::vector<double> expected = {3, 3, 3, 3, 3, 1, 1, 1, 1};
+  const std::vector<double> measured = gaps();
+  ASSERT_EQ(measured.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(measured[i], expected[i], 1e-6) << i;
+}
+
+}  // namespace
+}  // namespace zel::testing
