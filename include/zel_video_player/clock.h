@@ -7,7 +7,7 @@
 namespace zel {
 
 // The time that paces frames: steady wall time for a robot in the real world, the simulator's
-// clock for one in simulation. Any other thread may read it while playback waits on it.
+// clock for one in simulation. Playback reads and sleeps on it from its one thread.
 class Clock {
  public:
   using Time = std::chrono::nanoseconds;  // since the clock's own epoch
