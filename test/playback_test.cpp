@@ -2,6 +2,7 @@
 // the early stops, stills, broken media and the clock's pauses and jumps, exactly.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -96,12 +97,18 @@ class RecordingSink : public FrameSink {
   void prepare_still(const cv::Mat& picture) override { still_ = picture.clone(); }
   void send_still() override { record(identify(still_), true); }
   void playback_began(const std::string& clip_name, MediaKind kind) override {
-    events.push_back("began " + media_file_name(clip_name, kind));
+    note("began " + media_file_name(clip_name, kind));
   }
   void clip_started(bool) override {}
-  void media_failed() override { events.push_back("failed"); }
-  void log_info(const std::string& line) override { events.push_back(line); }
-  void log_error(const std::string& line) override { events.push_back("error: " + line); }
+  void media_failed() override { note("failed"); }
+  void log_info(const std::string& line) override { note(line); }
+  void log_error(const std::string& line) override { note("error: " + line); }
+
+  // Everything but the frames, in order: log lines, announcements, failures.
+  std::vector<std::string> events() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
 
   std::vector<Sent> sent() const {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -117,16 +124,19 @@ class RecordingSink : public FrameSink {
   void clear() {
     const std::lock_guard<std::mutex> lock(mutex_);
     sent_.clear();
-    events.clear();
+    events_.clear();
     on_send = [](std::size_t) {};
   }
 
   std::function<void(std::size_t)> on_send = [](std::size_t) {};
-  std::vector<std::string> events;
 
  private:
   static std::string media_file_name(const std::string& name, MediaKind kind) {
     return name + (kind == MediaKind::still ? ".jpg" : ".mp4");
+  }
+  void note(std::string event) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(event));
   }
   void record(FrameIdentity frame, bool still) {
     std::size_t n = 0;
@@ -143,6 +153,7 @@ class RecordingSink : public FrameSink {
   cv::Mat still_;
   mutable std::mutex mutex_;
   std::vector<Sent> sent_;
+  std::vector<std::string> events_;
 };
 
 class PlaybackTest : public ::testing::Test {
@@ -158,7 +169,8 @@ class PlaybackTest : public ::testing::Test {
   }
 
   std::size_t lines_containing(const std::string& text) const {
-    return std::count_if(sink_.events.begin(), sink_.events.end(),
+    const auto events = sink_.events();
+    return std::count_if(events.begin(), events.end(),
                          [&](const std::string& line) { return line.find(text) != std::string::npos; });
   }
 
@@ -193,7 +205,7 @@ TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirt
     // The last frame's period is waited out too, so the next clip keeps the pace.
     EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began) / PERIOD_30, c.frames * c.period_in_thirtieths,
                 1e-6);
-    EXPECT_EQ(sink_.events, (std::vector<std::string>{"ZEL video player: Playing video cat.mp4", "began cat.mp4"}));
+    EXPECT_EQ(sink_.events(), (std::vector<std::string>{"ZEL video player: Playing video cat.mp4", "began cat.mp4"}));
   }
 }
 
@@ -224,7 +236,7 @@ TEST_F(PlaybackTest, AStillIsOneMessageSentDurationTimesRateAtItsRate) {
   ASSERT_EQ(sent.size(), 240u);
   EXPECT_TRUE(std::all_of(sent.begin(), sent.end(), [](const Sent& s) { return s.still && s.frame.clip_code == 2; }));
   EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 8.0, 1e-6);
-  EXPECT_EQ(sink_.events, (std::vector<std::string>{"ZEL video player: Playing dog.jpg", "began dog.jpg"}));
+  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"ZEL video player: Playing dog.jpg", "began dog.jpg"}));
 
   sink_.clear();
   EXPECT_TRUE(playback_.play_still("dog", 2.5, 3));
@@ -274,6 +286,39 @@ TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChan
   std::vector<int> codes;
   for (const Sent& s : sink_.sent()) codes.push_back(s.frame.clip_code);
   EXPECT_EQ(codes, (std::vector<int>{4, 4, 6, 6, 6, 6}));
+}
+
+TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
+  // Passes after the first play a clip opened ahead of time, whose first frame was read then.
+  write_clip(folder_ + "cat.mp4", 1, 10, 30);
+  state_.set_to_play(std::make_shared<const Playlist>(Playlist{"cat"}));
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 30) state_.request_stop();
+  };
+  playback_.main_loop();
+  const auto sent = sink_.sent();
+  ASSERT_EQ(sent.size(), 30u);
+  for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i % 10)) << i;
+}
+
+TEST_F(PlaybackTest, MediaThatVanishesIsRetriedCalmlyReportedOnceAndPlaysAgainWhenBack) {
+  write_still(folder_ + "empty.jpg", 6);
+  std::atomic<bool> back{false};
+  sink_.on_send = [&](std::size_t n) {
+    if (n == 3) fs::remove(folder_ + "empty.jpg");
+    if (back && n > 240) state_.request_stop();
+  };
+  auto loop = std::async(std::launch::async, [&] { playback_.main_loop(); });
+  std::this_thread::sleep_for(700ms);
+  const std::size_t failures = lines_containing("failed");
+  // Retries wait ever longer instead of spinning: a few in 0.7 s, not thousands.
+  EXPECT_GE(failures, 2u);
+  EXPECT_LE(failures, 8u);
+  write_still(folder_ + "empty.jpg", 6);
+  back = true;
+  ASSERT_EQ(loop.wait_for(3s * TIMING_SLACK), std::future_status::ready);
+  EXPECT_EQ(lines_containing("error: "), 1u);
+  EXPECT_EQ(lines_containing("error: ZEL video player: " + folder_ + "empty{.mp4/.jpg} is missing; showing nothing"), 1u);
 }
 
 TEST_F(PlaybackTest, APausedClockHoldsTheNextFrameUntilAChangeOfPointOrAStop) {

@@ -114,21 +114,6 @@ TEST_F(ProgramTest, ShowsEmptyThenThePlaylistAtAPointThenEmptyAgain) {
   EXPECT_EQ(program_->wait_for(5s * TIMING_SLACK), 0);
 }
 
-TEST_F(ProgramTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
-  // Passes after the first play a clip opened ahead of time, whose first frame was read then.
-  ImageRecorder recorder("/camera/image");
-  start();
-  ASSERT_TRUE(recorder.wait_for_count(45, 10.0 * TIMING_SLACK));
-  const auto images = recorder.images();
-  std::vector<int> frame_indices;
-  for (const auto& image : images) frame_indices.push_back(identify(cv_bridge::toCvShare(image, "bgr8")->image).frame_index);
-  const auto first_start = std::find(frame_indices.begin(), frame_indices.end(), 0);
-  ASSERT_GE(std::distance(first_start, frame_indices.end()), 30);
-  for (auto it = first_start; it != frame_indices.end(); ++it) {
-    EXPECT_EQ(*it, (it - first_start) % 10) << "frame " << (it - frame_indices.begin());
-  }
-}
-
 TEST_F(ProgramTest, FramesFlowAtAboutThirtyPerSecond) {
   ImageRecorder recorder("/camera/image");
   start();
@@ -300,20 +285,6 @@ TEST_F(ProgramTest, BrokenEmptyClipNeitherSpinsNorFloodsTheLog) {
   const auto reports = lines_containing(program_->err(), media_ + "/empty.mp4 cannot be opened");
   EXPECT_EQ(reports.size(), 1u) << program_->err();
   EXPECT_EQ(split_lines(program_->err()).size(), 1u) << program_->err();
-}
-
-TEST_F(ProgramTest, VanishedStillIsReportedAndTheNodeGoesOn) {
-  fs::remove(media_ + "/empty.mp4");
-  write_still(media_ + "/empty.jpg", clip_code_of("empty"));
-  ImageRecorder recorder("/camera/image");
-  start();
-  ASSERT_TRUE(recorder.wait_for_count(3, 10.0 * TIMING_SLACK));
-  fs::remove(media_ + "/empty.jpg");
-  std::this_thread::sleep_for(9s);
-  EXPECT_FALSE(program_->wait_for(0ms).has_value()) << program_->err();
-  EXPECT_EQ(lines_containing(program_->err(), "empty{.mp4/.jpg} is missing").size(), 1u) << program_->err();
-  program_->signal(SIGINT);
-  EXPECT_EQ(program_->wait_for(5s * TIMING_SLACK), 0);
 }
 
 TEST_F(ProgramTest, MissingMediaStopsTheStartWithStatusOne) {
