@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config libgtest-dev
   libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
   libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev libtf2-ros-dev
+  libros-rosgraph-msgs-dev
   ros-core catkin python3-rospy rosbash
   # The message classes that rostopic needs to show or send the node's topics.
   python3-sensor-msgs python3-geometry-msgs python3-diagnostic-msgs

@@ -2,6 +2,10 @@
 // map and a contact sheet of the tour behind. It learns the points of interest and what the camera
 // shows from the player's topics, as any other node beside it would. The tour's logic lives in the
 // ROS-free demo library; this file only connects it to ROS and to the clock.
+//
+// The walk and the stays run in ROS time, so under /use_sim_time the tour follows /clock: faster,
+// slower or paused with the simulation. Waiting for the player is about the real world and stays on
+// the wall clock.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -102,6 +106,8 @@ class TourNode {
   }
 
   int run() {
+    // First, so that every stamp, the fixed transform's included, is a time of the clock's.
+    wait_for_clock();
     connect();
     const MarkedPoints marked = wait_for_points();
     const double radius = options_.radius.value_or(marked.radius.value_or(0.0));
@@ -111,8 +117,7 @@ class TourNode {
     wait_for_player();
     std::vector<zel::demo::SheetEntry> sheet;
     stand(plan.pose_at(0.0), SETTLE_SECONDS);
-    sheet.push_back({latest_frame(), plan.ends_are_clear() ? "away from every point" : "at the start",
-                     showing_caption()});
+    sheet.push_back(keep(plan.ends_are_clear() ? "away from every point" : "at the start"));
     say("before the tour the camera shows " + camera(sheet.back().frame));
 
     walk(plan, sheet);
@@ -165,8 +170,9 @@ class TourNode {
     }
     say(std::to_string(points.size()) + " points of interest" + (points.empty() ? "" : ": " + listed));
     char summary[160];
-    std::snprintf(summary, sizeof summary, "route of %.1f m at %.1f m/s, %.1f s at each point, about %.0f s",
-                  plan.length(), options_.pace.speed, options_.pace.dwell, plan.duration());
+    std::snprintf(summary, sizeof summary, "route of %.1f m at %.1f m/s, %.1f s at each point, about %.0f s%s",
+                  plan.length(), options_.pace.speed, options_.pace.dwell, plan.duration(),
+                  ros::Time::isSimTime() ? " of simulated time" : "");
     say(summary);
     if (!plan.ends_are_clear()) {
       say("every spot of the map lies within " + zel::format_real(radius) +
@@ -189,9 +195,21 @@ class TourNode {
     }
   }
 
+  // Under simulated time ros::Time::now() is zero until the first message on /clock.
+  void wait_for_clock() {
+    if (ros::Time::isValid()) return;
+    say("waiting for the simulated time on /clock");
+    if (!ros::Time::waitForValid(ros::WallDuration(options_.wait))) {
+      check_running();
+      throw TourFailed("no time on /clock within " + std::to_string(options_.wait) +
+                       " s, though the parameter /use_sim_time is true");
+    }
+  }
+
   void on_image(const sensor_msgs::ImageConstPtr& image) {
     std::lock_guard<std::mutex> lock(mutex_);
     latest_image_ = image;
+    latest_image_showing_ = showing_;
   }
 
   void on_markers(const visualization_msgs::MarkerArrayConstPtr& markers) {
@@ -214,18 +232,31 @@ class TourNode {
     return showing_;
   }
 
-  std::string showing_caption() {
-    const std::string showing = now_showing();
-    return showing.empty() ? "the player named no media" : "showing " + showing;
+  // The latest frame, captioned with the media named when it came. The player names each media
+  // before its first frame, so the name now may already be the next one's: at a clock several times
+  // real speed a kept frame often falls between the two.
+  zel::demo::SheetEntry keep(const std::string& title) {
+    sensor_msgs::ImageConstPtr image;
+    std::string showing;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      image = latest_image_;
+      showing = latest_image_showing_;
+    }
+    return {frame_of(image), title, showing.empty() ? "the player named no media" : "showing " + showing};
   }
 
-  // Converted only when kept: the player sends thirty frames a second.
   cv::Mat latest_frame() {
     sensor_msgs::ImageConstPtr image;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       image = latest_image_;
     }
+    return frame_of(image);
+  }
+
+  // Converted only when kept: the player sends thirty frames a second.
+  cv::Mat frame_of(const sensor_msgs::ImageConstPtr& image) {
     if (!image) return {};
     try {
       return cv_bridge::toCvCopy(image, "bgr8")->image;
@@ -283,9 +314,9 @@ class TourNode {
   }
 
   void stand(const zel::demo::TourPose& pose, double seconds) {
-    ros::WallRate rate(PUBLISH_HZ);
-    const auto start = Clock::now();
-    while (seconds_since(start) < seconds) {
+    ros::Rate rate(PUBLISH_HZ);
+    const ros::Time start = ros::Time::now();
+    while ((ros::Time::now() - start).toSec() < seconds) {
       check_running();
       report_showing();
       publish_pose(pose.position, pose.yaw);
@@ -298,11 +329,11 @@ class TourNode {
     std::size_t next_keep = 0;
     std::size_t dwell_count = 0;
     for (const auto& leg : plan.legs()) dwell_count += leg.kind == zel::demo::LegKind::dwell;
-    ros::WallRate rate(PUBLISH_HZ);
-    const auto start = Clock::now();
+    ros::Rate rate(PUBLISH_HZ);
+    const ros::Time start = ros::Time::now();
     while (true) {
       check_running();
-      const double elapsed = seconds_since(start);
+      const double elapsed = (ros::Time::now() - start).toSec();
       const zel::demo::TourPose pose = plan.pose_at(elapsed);
       report_showing();
       publish_pose(pose.position, pose.yaw);
@@ -319,7 +350,7 @@ class TourNode {
   }
 
   void keep_frame(std::size_t point, std::vector<zel::demo::SheetEntry>& sheet) {
-    sheet.push_back({latest_frame(), "point " + std::to_string(point + 1), showing_caption()});
+    sheet.push_back(keep("point " + std::to_string(point + 1)));
     say("at point " + std::to_string(point + 1) + " the camera shows " + camera(sheet.back().frame) + "; " +
         sheet.back().caption);
   }
@@ -346,8 +377,9 @@ class TourNode {
   ros::Subscriber markers_subscriber_;
   ros::Subscriber showing_subscriber_;
   ros::AsyncSpinner spinner_{1};
-  std::mutex mutex_;  // the three values below, written by the spinner's thread
+  std::mutex mutex_;  // the values below, written by the spinner's thread
   sensor_msgs::ImageConstPtr latest_image_;
+  std::string latest_image_showing_;
   visualization_msgs::MarkerArrayConstPtr markers_;
   std::string showing_;
 };

@@ -89,6 +89,40 @@ TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
   }
 }
 
+// With /use_sim_time the walk and the stays follow the clock: at four times real speed, the 15 s of
+// the tour from its first step (27.3 m at 5 m/s, 2 s at each point, 1.5 s at the end) pass in under
+// 4 s of real time.
+TEST(DemoEndToEnd, TourFollowsTheSimulatedClock) {
+  RosMaster master;
+  TempDir dir;
+  Process sim_time({"rosparam", "set", "/use_sim_time", "true"}, master.env(), dir.path());
+  ASSERT_EQ(sim_time.wait_for(30s), 0) << sim_time.err();
+  Process clock({ZEL_SIM_CLOCK, "--speed", "4"}, master.env(), dir.path());
+  const std::string player_log = dir.path() + "/player.out";
+  auto player_env = master.env();
+  player_env["ZEL_PLAYER_LOG"] = player_log;
+  Process player({"/bin/sh", "-c", "exec \"$0\" \"$@\" >>\"$ZEL_PLAYER_LOG\" 2>&1", ZEL_PLAYER, "--test",
+                  "--video_folder", ZEL_SAMPLE_MEDIA},
+                 player_env, dir.path());
+  Process tour({ZEL_TOUR, "--speed", "5", "--dwell", "2", "--output_dir", dir.path()}, master.env(), dir.path());
+  ASSERT_TRUE(tour.wait_for_output("heading for point 1", 60s)) << tour.out() << tour.err();
+  const auto walking = std::chrono::steady_clock::now();
+  const auto status = tour.wait_for(60s);
+  const double walked = std::chrono::duration<double>(std::chrono::steady_clock::now() - walking).count();
+  player.signal(SIGINT);
+  EXPECT_EQ(player.wait_for(10s), 0);
+  clock.signal(SIGTERM);
+  EXPECT_EQ(clock.wait_for(10s), 0) << clock.err();
+  ASSERT_EQ(status, 0) << tour.out() << tour.err() << testing::read_file(player_log);
+  EXPECT_GT(walked, 2.5) << "a clock faster than asked";
+  EXPECT_LT(walked, 9.0) << "a tour on the wall clock takes 15 s";
+
+  PlayerOutput said;
+  for (const auto& line : testing::split_lines(testing::read_file(player_log))) said.add_line(line);
+  EXPECT_EQ(said.arrivals().size(), 4u) << testing::read_file(player_log);
+  EXPECT_FALSE(said.current()) << "the tour ends away from every point";
+}
+
 TEST(DemoEndToEnd, TourWithoutAPlayerGivesUpAndSaysWhy) {
   RosMaster master;
   TempDir dir;
