@@ -87,7 +87,7 @@ class RosOutputs : public FrameSink {
   std::atomic<const void*> last_published_{nullptr};
 
   std::vector<Location> points;                // set by show_points before the diagnostics start
-  std::shared_ptr<const std::string> showing;  // replaced whole by the main thread
+  std::shared_ptr<const std::string> showing;  // replaced whole by the playback thread
   std::atomic<std::uint64_t> media_failures{0};
   std::atomic<std::uint64_t> clips_ready_ahead{0};
   std::atomic<std::uint64_t> clips_opened_when_due{0};

@@ -80,8 +80,8 @@ int run(int argc, char** argv) {
   try {
     zel::ZELVideoPlayer zelplayer(settings.video_folder, settings.num_locations, settings.radius,
                                   settings.test, engine);
-    // Poses, and /clock under simulated time, are served on threads of their own while this one
-    // plays; a master that restarts gets the node registered again.
+    // Poses are handled on a thread of their own while this one plays; a master that restarts gets
+    // the node registered again.
     ros::AsyncSpinner pose_spinner(1);
     pose_spinner.start();
     const zel::MasterWatch master_watch(MASTER_CHECK_PERIOD);

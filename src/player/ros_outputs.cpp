@@ -98,6 +98,8 @@ void RosOutputs::show_points(const std::vector<Location>& placed, double radius)
 }
 
 cv::Mat RosOutputs::frame_buffer(int width, int height) {
+  // A still may be a phone photo of tens of megabytes: it is not kept while videos play.
+  still.reset();
   slot = bridge.frame_slot(width, height, std::move(recycled_frame));
   return slot.pixels;
 }
