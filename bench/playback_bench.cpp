@@ -12,6 +12,7 @@
 
 #include "callgrind_profile.h"
 #include "decode_loop.h"
+#include "sim_clock.h"
 #include "zel_video_player/frame_memory.h"
 
 namespace zel::bench {
@@ -40,6 +41,11 @@ constexpr int CALLGRIND_FIRST_FRAME = 10;
 constexpr double CONSUMER_REPORT_PERIOD = 1.0;
 constexpr double FLEET_WINDOW_SECONDS = 10.0;
 constexpr double FLEET_START_SECONDS_PER_PLAYER = 0.3;
+constexpr double SIM_WINDOW_SECONDS = 10.0;
+constexpr double SIM_FACTORS[] = {2, 4, 8};
+// Where the doubling stops even when every step is on time: far past any rate a player decodes at.
+constexpr double SIM_MOST_FACTOR = 256;
+constexpr int SIM_BISECTIONS = 3;
 
 std::atomic<bool> interrupt_requested{false};
 
@@ -125,6 +131,23 @@ int FleetRun::most_at_full_rate() const {
   return most;
 }
 
+double SimRun::slowest_missed() const {
+  double slowest = 0;
+  for (const auto& step : steps) {
+    if (!step.on_time && (slowest == 0 || step.factor < slowest)) slowest = step.factor;
+  }
+  return slowest;
+}
+
+double SimRun::fastest_on_time() const {
+  const double missed = slowest_missed();
+  double fastest = 0;
+  for (const auto& step : steps) {
+    if (step.on_time && (missed == 0 || step.factor < missed)) fastest = std::max(fastest, step.factor);
+  }
+  return fastest;
+}
+
 void install_interrupt_handler() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
@@ -183,10 +206,16 @@ void PlaybackBench::stop(std::unique_ptr<Process>& process, double timeout_secon
   process.reset();  // kills it if SIGINT was not enough
 }
 
-void PlaybackBench::wait_for_frames(std::size_t count, double timeout_seconds, const Process& player) {
+void PlaybackBench::wait_for_frames(std::size_t count, double timeout_seconds, Process& player) {
   const double end = now_seconds() + timeout_seconds;
   while (!probe_->wait_for_count(count, 0.1)) {
     check_interrupt();
+    // A player that crashed says so at once, rather than as too few frames a minute later.
+    if (const std::optional<int> status = player.wait_for(std::chrono::milliseconds(0))) {
+      const std::string how = *status < 0 ? "signal " + std::to_string(-*status) : "status " + std::to_string(*status);
+      throw std::runtime_error("the player ended (" + how + ") before its frames came; its output:\n" + player.out() +
+                               player.err());
+    }
     if (now_seconds() > end) {
       throw std::runtime_error("the player published too few frames; its output:\n" + player.out() + player.err());
     }
@@ -563,6 +592,77 @@ FleetRun PlaybackBench::measure_fleet(const ClipFormat& format, int most_players
     (ok ? kept_up : missed) = players;
     players = missed > most_players ? std::min(most_players, players * 2) : (kept_up + missed) / 2;
   }
+  return run;
+}
+
+SimStep PlaybackBench::run_sim_step(const ClipFormat& format, const std::string& media, double factor) {
+  SimStep step;
+  step.factor = factor;
+  step.demand = format.fps * factor;
+  // Declared before the player, so the clock outlives it even when a step fails: a node in
+  // simulated time whose clock stopped would wait for it.
+  SimClock clock(*node_, factor);
+  std::unique_ptr<Process> player;
+  {
+    const SimTimeParameter sim_time;
+    player = start_player(media);
+    // roscpp reads the parameter as it starts, long before the first frame.
+    wait_for_frames(probe_->count() + 10, 60.0, *player);
+  }
+  pause_for(WARM_UP_SECONDS);
+  const std::size_t cursor_before = probe_->count();
+  const SimClock::Reading clock_before = clock.read();
+  const double busy_before = machine_busy_seconds();
+  pause_for(SIM_WINDOW_SECONDS);
+  const std::size_t cursor_after = probe_->count();
+  const SimClock::Reading clock_after = clock.read();
+  const double clock_seconds = clock_after.steady_seconds - clock_before.steady_seconds;
+  step.load_cpu = (machine_busy_seconds() - busy_before) / clock_seconds;
+  stop(player);
+
+  std::vector<ArrivedFrame> frames;
+  for (const auto& frame : probe_->frames(cursor_before, cursor_after)) {
+    if (frame.clip_code >= 0) frames.push_back(frame);
+  }
+  step.clock_rate = static_cast<double>(clock_after.messages - clock_before.messages) / clock_seconds;
+  if (frames.size() < 2) return step;
+  step.published = frames_published(frames, format.frames()) + 1;
+  step.lost = step.published - frames.size();
+  step.achieved_rate = regressed_rate(frames, format.frames());
+  for (std::size_t i = 1; i < frames.size(); ++i) {
+    step.longest_gap = std::max(step.longest_gap, frames[i].seconds - frames[i - 1].seconds);
+  }
+  const double ros_seconds = clock_after.ros_seconds - clock_before.ros_seconds;
+  if (ros_seconds > 0) step.ros_rate = step.achieved_rate * clock_seconds / ros_seconds;
+  step.on_time = std::abs(step.achieved_rate / step.demand - 1.0) <= RATE_TOLERANCE;
+  return step;
+}
+
+// The factors every run shows, then doubling while the player keeps up, then halving the gap
+// between the fastest that kept up and the slowest that missed.
+SimRun PlaybackBench::measure_sim_time(const ClipFormat& format) {
+  SimRun run;
+  run.format = format;
+  const std::string media = ensure_media_folder(options_.clips_root, format);
+  const auto measure = [&](double factor) {
+    std::cout << "    " << factor << " times real speed" << std::flush;
+    SimStep step = run_sim_step(format, media, factor);
+    // On a shared machine one stall of someone else's making sets a paced player back for good,
+    // while no stall can make it early: the better of two tries tells what the player can do.
+    if (!step.on_time) {
+      std::cout << ": late, again" << std::flush;
+      SimStep again = run_sim_step(format, media, factor);
+      if (again.achieved_rate > step.achieved_rate) step = again;
+      step.tries = 2;
+    }
+    std::cout << (step.on_time ? ": on time" : ": late") << std::endl;
+    run.steps.push_back(step);
+  };
+  for (const double factor : SIM_FACTORS) measure(factor);
+  // Real time bounds the search from below even when no factor kept up: the pacing runs measure it.
+  const auto fastest = [&] { return std::max(1.0, run.fastest_on_time()); };
+  while (run.slowest_missed() == 0 && fastest() * 2 <= SIM_MOST_FACTOR) measure(fastest() * 2);
+  for (int i = 0; i < SIM_BISECTIONS && run.slowest_missed() > 0; ++i) measure((fastest() + run.slowest_missed()) / 2);
   return run;
 }
 

@@ -120,6 +120,30 @@ struct FleetRun {
   int most_at_full_rate() const;
 };
 
+// The player in simulated time, its frames paced by a /clock running `factor` times real speed.
+struct SimStep {
+  double factor = 0;
+  double demand = 0;           // frames a wall second the clock asks for: the clip's rate times the factor
+  double achieved_rate = 0;    // frames the player published a wall second, from their identity
+  double ros_rate = 0;         // the same frames per second of the clock's time
+  std::uint64_t published = 0;  // over the window
+  std::uint64_t lost = 0;       // published but never received
+  double longest_gap = 0;       // seconds, the longest wait for a frame at the subscriber
+  double clock_rate = 0;        // /clock messages sent a wall second
+  double load_cpu = 0;          // cores busy on the whole machine during the window
+  bool on_time = false;
+  int tries = 1;  // a late step is measured twice, and the better try kept
+};
+
+struct SimRun {
+  ClipFormat format{};
+  std::vector<SimStep> steps;  // in the order measured
+  // The highest factor on time below the lowest that missed; 0 when none was.
+  double fastest_on_time() const;
+  // The lowest factor that missed; 0 when every one kept up.
+  double slowest_missed() const;
+};
+
 struct CallgrindRun {
   ClipFormat format{};
   int first_frame = 0;
@@ -151,14 +175,16 @@ class PlaybackBench {
   CallgrindRun measure_instructions(const ClipFormat& format);
   NodeletRun compare_nodelet(const ClipFormat& format);
   FleetRun measure_fleet(const ClipFormat& format, int most_players);
+  SimRun measure_sim_time(const ClipFormat& format);
 
  private:
   std::unique_ptr<zel::testing::Process> start_player(const std::string& media_folder,
                                                       const std::vector<std::string>& wrapper = {},
                                                       const std::vector<std::string>& ros_args = {});
   FleetStep run_fleet(const ClipFormat& format, const std::string& media, int players);
+  SimStep run_sim_step(const ClipFormat& format, const std::string& media, double factor);
   void stop(std::unique_ptr<zel::testing::Process>& process, double timeout_seconds = 15.0);
-  void wait_for_frames(std::size_t count, double timeout_seconds, const zel::testing::Process& player);
+  void wait_for_frames(std::size_t count, double timeout_seconds, zel::testing::Process& player);
   void wait_for_pose_subscriber(const zel::testing::Process& player);
   void publish_pose(double x, double y);
   std::string work_path(const std::string& name) const;

@@ -1,6 +1,7 @@
 // The player's benchmark: cost per frame against decoding alone, pacing, switch latency, memory
 // over a soak, cost with several subscribers, seams between passes, one nodelet manager against
-// two processes, and players per machine. Every figure is printed beside its baseline.
+// two processes, players per machine, and how much faster than real time it follows a simulated
+// clock. Every figure is printed beside its baseline.
 // The same program also plays the two helper roles it starts as child processes.
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -41,7 +42,7 @@ constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
     "                     [--windows N] [--window-seconds S] [--switches N] [--soak-seconds S]\n"
     "                     [--callgrind-frames N (0 skips)] [--most-players N]\n"
-    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet (default: all).\n"
+    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim (default: all).\n"
     "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
 
 const ClipFormat FORMAT_480_30{640, 480, 30, 5};
@@ -329,12 +330,44 @@ void report_fleet(Report& report, const std::vector<FleetRun>& runs) {
   }
 }
 
+void report_sim_time(Report& report, const std::vector<SimRun>& runs) {
+  report.heading("9. Simulated time: the player with /use_sim_time, its frames paced by a /clock running N times real speed");
+  report.line("   (/clock: 1000 messages a wall second from this process. demand: the clip's rate times N, in frames a wall");
+  report.line("    second; achieved: frames the player published a wall second, from the frames' identity over a 10 s");
+  report.line("    window; lost: published but not received; gap: the longest wait for a frame, in ms; per ROS s: the");
+  report.line("    same frames over the clock's time; busy: the machine's busy cores, all its work included, during the");
+  report.line("    window. On time: within 1 % of the demand; a late step is measured again and the better try kept.");
+  report.line("    N = 2, 4, 8, then doubling while on time, then halving the gap between the fastest on time and the");
+  report.line("    slowest late)");
+  report.line(format("   %-13s %6s %8s %9s %7s %5s %6s %9s %11s %5s  %s", "format", "N", "demand", "achieved", "ratio",
+                     "lost", "gap", "per ROS s", "clock msg/s", "busy", "verdict"));
+  for (const auto& run : runs) {
+    std::vector<SimStep> steps = run.steps;
+    std::sort(steps.begin(), steps.end(), [](const SimStep& a, const SimStep& b) { return a.factor < b.factor; });
+    for (const auto& step : steps) {
+      report.line(format("   %-13s %6g %8.1f %9.2f %7.4f %5llu %6.1f %9.2f %11.1f %5.2f  %s%s", run.format.label().c_str(),
+                         step.factor, step.demand, step.achieved_rate, step.achieved_rate / step.demand,
+                         static_cast<unsigned long long>(step.lost), step.longest_gap * 1000, step.ros_rate,
+                         step.clock_rate, step.load_cpu, step.on_time ? "on time" : "late",
+                         step.tries == 1 ? "" : step.on_time ? " (2nd try)" : " (both tries)"));
+    }
+    const double fastest = run.fastest_on_time();
+    const double slowest_missed = run.slowest_missed();
+    const std::string first_late =
+        slowest_missed > 0 ? format("%g was late", slowest_missed) : std::string("none measured was late");
+    report.line(fastest > 0 ? format("   %-13s => every frame on time up to %g times real speed (%s)",
+                                     run.format.label().c_str(), fastest, first_late.c_str())
+                            : format("   %-13s => on time at none of the factors measured (%s)",
+                                     run.format.label().c_str(), first_late.c_str()));
+  }
+}
+
 int run_benchmarks(int argc, char** argv) {
   BenchOptions options;
   options.player_program = ZEL_PROGRAM;
   options.bench_program = fs::read_symlink("/proc/self/exe").string();
   std::string results = "bench/results";
-  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet";
+  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -406,6 +439,14 @@ int run_benchmarks(int argc, char** argv) {
       fleet_runs.push_back(bench.measure_fleet(format, options.most_players));
     }
   }
+  std::vector<SimRun> sim_runs;
+  if (wanted("sim")) {
+    std::cout << "measuring the player on a simulated clock..." << std::endl;
+    for (const auto& format : {FORMAT_480_30, FORMAT_1080_30}) {
+      std::cout << "  " << format.label() << std::endl;
+      sim_runs.push_back(bench.measure_sim_time(format));
+    }
+  }
   std::optional<SoakRun> soak;
   if (wanted("soak")) {
     std::cout << "soaking for " << options.soak_seconds << " s..." << std::endl;
@@ -426,6 +467,7 @@ int run_benchmarks(int argc, char** argv) {
   if (!seam_runs.empty()) report_seams(report, seam_runs);
   if (nodelet) report_nodelet(report, *nodelet);
   if (!fleet_runs.empty()) report_fleet(report, fleet_runs);
+  if (!sim_runs.empty()) report_sim_time(report, sim_runs);
   if (cost_runs.empty()) return 0;
 
   const std::string plot = results + "/pacing_and_cost.png";

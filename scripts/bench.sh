@@ -3,7 +3,7 @@
 # builds the project with them, runs them all and prints every figure beside its baseline. The
 # figures and the plot go to bench/results/; bench/README.md explains each one.
 #
-#   scripts/bench.sh                      # about 15 minutes, a 60 s soak
+#   scripts/bench.sh                      # about 20 minutes, a 60 s soak
 #   scripts/bench.sh --soak-seconds 600   # the full 10-minute soak
 #
 # Options after the script name go to zel_bench (see `zel_bench run --help`). They start their
