@@ -1,7 +1,5 @@
 // A simulation's clock for the demo: publishes /clock at a multiple of real speed, as a simulator or
 // `rosbag play --clock` would, so that nodes started with /use_sim_time run faster or slower.
-#include <signal.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -17,6 +15,7 @@
 #include <rosgraph_msgs/Clock.h>
 
 #include "zel_video_player/command_line.h"
+#include "zel_video_player/stop_signals.h"
 #include "zel_video_player/text_form.h"
 
 namespace {
@@ -106,18 +105,6 @@ ClockCommandLine parse_clock_args(const std::vector<std::string>& args) {
   return result;
 }
 
-// Ctrl-C, and the SIGTERM that roslaunch and scripts send, both end in a clean ROS shutdown that
-// unregisters the node.
-void request_stop(int) { ros::requestShutdown(); }
-
-void handle_stop_signals() {
-  struct sigaction action {};
-  action.sa_handler = request_stop;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
-
 // The simulated time `elapsed` real seconds after the start; nothing once it is past what a
 // ros::Time holds.
 std::optional<ros::Time> simulated_time(double speed, std::chrono::nanoseconds elapsed) {
@@ -178,7 +165,7 @@ int run(int argc, char** argv) {
     std::cerr << command.text;
     return 2;
   }
-  handle_stop_signals();
+  zel::handle_stop_signals();
   // Waits for the master; a stop signal ends the wait.
   ros::start();
   if (!ros::ok()) {

@@ -1,7 +1,5 @@
 // The program entry: start the node, read the command line, check the media and hand the main
 // thread to the player. Every way out of the program is decided here.
-#include <signal.h>
-
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -19,23 +17,12 @@
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/start_up.h"
+#include "zel_video_player/stop_signals.h"
 #include "zel_video_player/stop.h"
 
 namespace {
 
 constexpr auto MASTER_CHECK_PERIOD = std::chrono::milliseconds(1000);
-
-// Ctrl-C, and the SIGTERM that systemd, Docker and roslaunch send, both end in a clean ROS
-// shutdown that unregisters the node. roscpp's own handler covers only the first.
-void request_stop(int) { ros::requestShutdown(); }
-
-void handle_stop_signals() {
-  struct sigaction action {};
-  action.sa_handler = request_stop;
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
-}
 
 std::string type_name(const std::exception& error) {
   int status = 0;
@@ -62,7 +49,7 @@ int run(int argc, char** argv) {
   std::vector<char*> init_args(argv, argv + argc);
   int init_argc = argc;
   ros::init(init_argc, init_args.data(), "zel_tq_video", ros::init_options::NoSigintHandler);
-  handle_stop_signals();
+  zel::handle_stop_signals();
   // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
   if (!ros::ok()) return stopped();
