@@ -221,13 +221,13 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
   };
   const std::map<std::string, std::string> env{{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()}};
 
-  // Showing a still: what systemd, Docker and roslaunch send ends it as Ctrl-C does, unregistered.
+  // Showing a still: a closed terminal ends it as Ctrl-C does, unregistered.
   write_still(media_ + "/empty.jpg", clip_code_of("empty"));
   ImageRecorder recorder("/camera/image");
   start();
   ASSERT_TRUE(recorder.wait_for_count(10, 10.0 * TIMING_SLACK));
   EXPECT_TRUE(node_is_registered());
-  ends_promptly_with_status_zero(*program_, SIGTERM);
+  ends_promptly_with_status_zero(*program_, SIGHUP);
   EXPECT_FALSE(node_is_registered());
 
   // Waiting for a master that does not answer.

@@ -168,7 +168,7 @@ int run(int argc, char** argv) {
   zel::handle_stop_signals();
   // Waits for the master; a stop signal ends the wait.
   ros::start();
-  if (!ros::ok()) {
+  if (!ros::ok() || zel::stop_signal_received()) {
     ros::shutdown();
     return 0;
   }

@@ -2,9 +2,14 @@
 
 namespace zel {
 
-// Ctrl-C, and the SIGTERM that systemd, Docker and roslaunch send, both end in a clean ROS
-// shutdown that unregisters the node; roscpp's own handler covers only the first. For a program's
-// entry, after ros::init with NoSigintHandler.
+// Ctrl-C, the SIGTERM that systemd, Docker and roslaunch send, and the SIGHUP of a closed terminal
+// or ssh session all end in a clean ROS shutdown that unregisters the node; roscpp's own handler
+// covers only the first. For a program's entry, first thing in main: ros::init must then be given
+// NoSigintHandler.
 void handle_stop_signals();
+
+// Whether one of those signals came, also before ROS started, whose start forgets a shutdown
+// asked for earlier.
+bool stop_signal_received();
 
 }  // namespace zel

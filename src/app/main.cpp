@@ -49,10 +49,9 @@ int run(int argc, char** argv) {
   std::vector<char*> init_args(argv, argv + argc);
   int init_argc = argc;
   ros::init(init_argc, init_args.data(), "zel_tq_video", ros::init_options::NoSigintHandler);
-  zel::handle_stop_signals();
   // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
-  if (!ros::ok()) return stopped();
+  if (!ros::ok() || zel::stop_signal_received()) return stopped();
 
   std::vector<std::string> args;
   ros::removeROSArgs(argc, argv, args);
@@ -81,6 +80,8 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A stop that comes while the program starts ends it as cleanly as a later one.
+  zel::handle_stop_signals();
   try {
     return run(argc, argv);
   } catch (const std::bad_alloc&) {

@@ -7,7 +7,12 @@
 namespace zel {
 namespace {
 
-void request_shutdown(int) { ros::requestShutdown(); }
+volatile sig_atomic_t received = 0;
+
+void request_shutdown(int) {
+  received = 1;
+  ros::requestShutdown();
+}
 
 }  // namespace
 
@@ -15,8 +20,9 @@ void handle_stop_signals() {
   struct sigaction action {};
   action.sa_handler = request_shutdown;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
 }
+
+bool stop_signal_received() { return received != 0; }
 
 }  // namespace zel
