@@ -62,6 +62,8 @@ class ClipOpener {
 
   static std::optional<FileStamp> stamp_of(const std::string& path);
   static OpenedClip open(const std::string& path);
+  // Opened on the caller's thread, at the moment the clip is due: a pause.
+  static OpenedClip open_when_due(const std::string& path);
   void post(std::function<void()> job);
   void work();
 

@@ -22,6 +22,12 @@ OpenedClip ClipOpener::open(const std::string& path) {
   return clip;
 }
 
+OpenedClip ClipOpener::open_when_due(const std::string& path) {
+  OpenedClip clip = open(path);
+  clip.was_ready = false;
+  return clip;
+}
+
 ClipOpener::ClipOpener() : worker_([this] { work(); }) {}
 
 ClipOpener::~ClipOpener() {
@@ -59,9 +65,7 @@ OpenedClip ClipOpener::take(const std::string& path) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!ahead_ || ahead_->path != path) {
     lock.unlock();
-    OpenedClip clip = open(path);
-    clip.was_ready = false;
-    return clip;
+    return open_when_due(path);
   }
   const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
   const bool was_ready = ahead->clip.has_value();
@@ -73,9 +77,7 @@ OpenedClip ClipOpener::take(const std::string& path) {
   const std::optional<FileStamp> now_stamp = stamp_of(path);
   if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return std::move(*clip);
   release_later(std::move(clip->capture));
-  OpenedClip fresh = open(path);
-  fresh.was_ready = false;
-  return fresh;
+  return open_when_due(path);
 }
 
 void ClipOpener::release_later(std::unique_ptr<cv::VideoCapture> capture) {
