@@ -1,6 +1,11 @@
 // The player as a nodelet, loaded by its exported name into this process, which plays the manager:
-// frames handed over by pointer, a prompt unload, and start-ups that fail without ending the manager.
+// frames handed over by pointer, a prompt unload, start-ups that fail without ending the manager,
+// and players for several robots side by side.
+#include <diagnostic_msgs/DiagnosticArray.h>
+#include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
+#include <std_msgs/String.h>
+#include <visualization_msgs/MarkerArray.h>
 
 #include <boost/weak_ptr.hpp>
 #include <cstdlib>
@@ -13,6 +18,8 @@
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "support/topic_recorder.h"
+#include "zel_video_player/locations.h"
 #include "zel_video_player/player_nodelet.h"
 #include "zel_video_player/world.h"
 
@@ -38,8 +45,9 @@ class NodeletTest : public ::testing::Test {
     for (const auto& name : names) write_still(folder_ + name + ".jpg", clip_code_of(name));
   }
 
-  bool load(const std::vector<std::string>& args, const nodelet::M_string& remappings = {}) {
-    return manager_.load("/zel_tq_video", PLAYER_TYPE, remappings, args);
+  bool load(const std::vector<std::string>& args, const nodelet::M_string& remappings = {},
+            const std::string& name = "/zel_tq_video") {
+    return manager_.load(name, PLAYER_TYPE, remappings, args);
   }
 
   const ZELVideoPlayer* player() const {
@@ -100,6 +108,50 @@ TEST_F(NodeletTest, FailedStartUpsLeaveTheManagerRunningAndPlayNothing) {
   // Still a working manager: the next good load plays.
   ASSERT_TRUE(load({"--video_folder", dir_.path()}));
   EXPECT_TRUE(recorder.wait_for_count(1, 10.0 * TIMING_SLACK));
+}
+
+TEST_F(NodeletTest, PlayersForTwoRobotsInOneManagerKeepToTheirOwnNames) {
+  struct Robot {
+    std::string name;
+    Recorder<std_msgs::String> showing;
+    Recorder<visualization_msgs::MarkerArray> markers;
+    ImageRecorder images;
+    ros::Publisher poses;
+  };
+  const auto robot = [](const std::string& name) {
+    return std::unique_ptr<Robot>(new Robot{name, Recorder<std_msgs::String>("/" + name + "/now_showing"),
+                                         Recorder<visualization_msgs::MarkerArray>("/" + name + "/points_of_interest"),
+                                         ImageRecorder("/" + name + "/image"),
+                                         ros::NodeHandle().advertise<geometry_msgs::PoseWithCovarianceStamped>(
+                                             "/" + name + "/pose", 10)});
+  };
+  const auto a = robot("robot_a");
+  const auto b = robot("robot_b");
+  Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
+  for (const Robot* r : {a.get(), b.get()}) {
+    ASSERT_TRUE(load({"--test", "--video_folder", dir_.path()},
+                     {{"/camera/image", "/" + r->name + "/image"}, {"/amcl_pose", "/" + r->name + "/pose"}},
+                     "/" + r->name));
+  }
+  const Location point = test_locations().front();
+  send_pose(a->poses, point.x, point.y);
+
+  ASSERT_TRUE(a->showing.wait_until([](const auto& got) { return !got.empty() && got.back().data != "empty.jpg"; },
+                                    10.0 * TIMING_SLACK));
+  for (const Robot* r : {a.get(), b.get()}) {
+    SCOPED_TRACE(r->name);
+    EXPECT_TRUE(r->markers.wait_until([](const auto& got) { return !got.empty(); }, 5.0));
+    EXPECT_TRUE(r->images.wait_for_count(1, 5.0));
+    EXPECT_TRUE(diagnostics.wait_until(
+        [&](const auto& got) {
+          return last_status_is(got, r->name + ": playback", [](const auto&) { return true; }) &&
+                 last_status_is(got, r->name + ": /" + r->name + "/image frequency", [](const auto&) { return true; });
+        },
+        5.0));
+  }
+  const auto b_showing = b->showing.messages();
+  ASSERT_FALSE(b_showing.empty());
+  EXPECT_EQ(b_showing.back().data, "empty.jpg") << "robot_b stands at no point";
 }
 
 }  // namespace

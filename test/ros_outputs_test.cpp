@@ -17,6 +17,7 @@
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "support/topic_recorder.h"
 
 namespace zel::testing {
 namespace {
@@ -24,39 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using visualization_msgs::Marker;
-
-template <class Message>
-class Recorder {
- public:
-  explicit Recorder(const std::string& topic) {
-    subscriber_ = ros::NodeHandle().subscribe<Message>(topic, 1000, &Recorder::on_message, this);
-  }
-
-  std::vector<Message> messages() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
-  }
-
-  // Waits until the messages so far satisfy `condition`; false on timeout.
-  bool wait_until(const std::function<bool(const std::vector<Message>&)>& condition, double seconds) const {
-    const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(seconds);
-    while (ros::WallTime::now() < deadline) {
-      if (condition(messages())) return true;
-      ros::WallDuration(0.01).sleep();
-    }
-    return condition(messages());
-  }
-
- private:
-  void on_message(const typename Message::ConstPtr& message) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    messages_.push_back(*message);
-  }
-
-  mutable std::mutex mutex_;
-  std::vector<Message> messages_;
-  ros::Subscriber subscriber_;
-};
 
 std::vector<Marker> in_namespace(const visualization_msgs::MarkerArray& array, const std::string& ns) {
   std::vector<Marker> found;
@@ -77,20 +45,6 @@ bool scale_is_valid(const Marker& marker) {
     default:
       return positive(marker.scale.x) && positive(marker.scale.y) && positive(marker.scale.z);
   }
-}
-
-const diagnostic_msgs::DiagnosticStatus* find_status(const diagnostic_msgs::DiagnosticArray& array,
-                                                     const std::string& name) {
-  for (const auto& status : array.status) {
-    if (status.name == name) return &status;
-  }
-  return nullptr;
-}
-
-std::map<std::string, std::string> values_of(const diagnostic_msgs::DiagnosticStatus& status) {
-  std::map<std::string, std::string> values;
-  for (const auto& pair : status.values) values[pair.key] = pair.value;
-  return values;
 }
 
 class RosOutputsTest : public ::testing::Test {
@@ -238,12 +192,8 @@ TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoi
 TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   Process& program = start({"--test", "--radius", "1.0"});
-  const auto has = [&](const std::string& name, const std::function<bool(const diagnostic_msgs::DiagnosticStatus&)>& check) {
-    return [name, check](const std::vector<diagnostic_msgs::DiagnosticArray>& got) {
-      if (got.empty()) return false;
-      const auto* status = find_status(got.back(), name);
-      return status && check(*status);
-    };
+  const auto has = [](const std::string& name, const std::function<bool(const diagnostic_msgs::DiagnosticStatus&)>& check) {
+    return [name, check](const std::vector<diagnostic_msgs::DiagnosticArray>& got) { return last_status_is(got, name, check); };
   };
   const std::string frequency = "zel_tq_video: /camera/image frequency";
   const std::string playback = "zel_tq_video: playback";
@@ -289,8 +239,7 @@ TEST_F(RosOutputsTest, BrokenMediaShowsAsAnErrorAndIsNeverAnnouncedAsShowing) {
   const std::string frequency = "zel_tq_video: /camera/image frequency";
   ASSERT_TRUE(diagnostics.wait_until(
       [&](const auto& got) {
-        const auto* status = got.empty() ? nullptr : find_status(got.back(), frequency);
-        return status && status->level == diagnostic_msgs::DiagnosticStatus::ERROR;
+        return last_status_is(got, frequency, [](const auto& status) { return status.level == diagnostic_msgs::DiagnosticStatus::ERROR; });
       },
       5.0));
   const auto state = values_of(*find_status(diagnostics.messages().back(), "zel_tq_video: playback"));

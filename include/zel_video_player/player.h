@@ -28,11 +28,13 @@ class ZELVideoPlayer {
  public:
   // ros::init must have run. `engine` and `out` must outlive the player. Throws Interrupted when
   // ROS shuts down while it places or lists a great many points. The topics follow `node`'s
-  // namespace and remappings. Frames are paced in ROS time: the simulator's clock under
-  // /use_sim_time.
+  // namespace and remappings; the private topics and the diagnostics names follow
+  // `private_node`'s, which a nodelet gives its own name. Frames are paced in ROS time: the
+  // simulator's clock under /use_sim_time.
   ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations, double radius,
                  bool test, RandomEngine& engine, std::ostream& out = std::cout,
-                 const ros::NodeHandle& node = ros::NodeHandle());
+                 const ros::NodeHandle& node = ros::NodeHandle(),
+                 const ros::NodeHandle& private_node = ros::NodeHandle("~"));
   ~ZELVideoPlayer();
   ZELVideoPlayer(const ZELVideoPlayer&) = delete;
   ZELVideoPlayer& operator=(const ZELVideoPlayer&) = delete;
@@ -72,11 +74,12 @@ class ZELVideoPlayer {
   void print_listing(const std::vector<Location>& points);
 
   ros::NodeHandle node;
+  ros::NodeHandle private_node;
   ros::Subscriber pose_sub;
   const std::string video_folder_path;
   const bool test;
   PlayState shared;  // `location` and `to_play`, the two values the pose thread hands over
-  RosOutputs outputs{shared, node};  // the frames, and what RViz and the diagnostics show of the node
+  RosOutputs outputs{shared, node, private_node};  // the frames, and what RViz and the diagnostics show of the node
   const std::unique_ptr<const Clock> clock;
   Playback playback;
   const double radius;

@@ -41,8 +41,9 @@ class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
 // diagnostics run on a thread of their own, so they keep coming, and say so, when no frame does.
 class RosOutputs : public FrameSink {
  public:
-  // ros::init must have run. `state` must outlive this object; `node` resolves the image topic.
-  RosOutputs(const PlayState& state, const ros::NodeHandle& node);
+  // ros::init must have run. `state` must outlive this object. `node` resolves the image topic,
+  // `private_node` the private topics; its namespace names the diagnostics entries.
+  RosOutputs(const PlayState& state, const ros::NodeHandle& node, const ros::NodeHandle& private_node);
   ~RosOutputs() override;
   RosOutputs(const RosOutputs&) = delete;
   RosOutputs& operator=(const RosOutputs&) = delete;
@@ -72,7 +73,7 @@ class RosOutputs : public FrameSink {
 
   const PlayState& state;
   ros::NodeHandle node;
-  ros::NodeHandle private_node{"~"};
+  ros::NodeHandle private_node;
   ros::Publisher raw_pub;
   image_transport::Publisher other_transports;
   ros::Publisher markers_pub;

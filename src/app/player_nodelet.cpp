@@ -41,7 +41,7 @@ void ZELVideoPlayerNodelet::onInit() {
     if (start.kind != StartUp::Kind::play) return;
     const Settings& settings = start.settings;
     player_.emplace(settings.video_folder, settings.num_locations, settings.radius, settings.test,
-                    engine_, std::cout, getNodeHandle());
+                    engine_, std::cout, getNodeHandle(), getPrivateNodeHandle());
   } catch (const Interrupted&) {
     return;
   } catch (const std::exception& error) {

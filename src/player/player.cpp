@@ -16,8 +16,9 @@ bool shutting_down() { return !ros::ok() || ros::isShuttingDown(); }
 
 ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations,
                                double radius, bool test, RandomEngine& engine, std::ostream& out,
-                               const ros::NodeHandle& node)
+                               const ros::NodeHandle& node, const ros::NodeHandle& private_node)
     : node(node),
+      private_node(private_node),
       video_folder_path(video_folder),
       test(test),
       clock(make_ros_clock()),

@@ -58,16 +58,19 @@ void FrameRateStatus::run(diagnostic_updater::DiagnosticStatusWrapper& out) {
   }
 }
 
-RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node)
+RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
+                       const ros::NodeHandle& private_node)
     : state(state),
       node(node),
+      private_node(private_node),
       raw_pub(this->node.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
       other_transports(advertise_other_transports(this->node)),
-      markers_pub(private_node.advertise<visualization_msgs::MarkerArray>("points_of_interest", 1, true)),
-      now_showing_pub(private_node.advertise<std_msgs::String>("now_showing", NOW_SHOWING_QUEUE, true)),
+      markers_pub(this->private_node.advertise<visualization_msgs::MarkerArray>("points_of_interest", 1, true)),
+      now_showing_pub(this->private_node.advertise<std_msgs::String>("now_showing", NOW_SHOWING_QUEUE, true)),
       showing(std::make_shared<const std::string>()),
       image_rate_floor(IMAGE_RATE_FLOOR),
       image_rate_ceiling(std::numeric_limits<double>::infinity()),
+      updater(this->node, this->private_node, this->private_node.getNamespace()),
       image_frequency(diagnostic_updater::FrequencyStatusParam(&image_rate_floor, &image_rate_ceiling,
                                                                RATE_TOLERANCE, FREQUENCY_WINDOW),
                       raw_pub.getTopic() + " frequency") {
