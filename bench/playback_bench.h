@@ -14,6 +14,7 @@
 
 #include "clips.h"
 #include "frame_probe.h"
+#include "ground_truth.h"
 #include "measures.h"
 #include "process.h"
 #include "transport_floor.h"
@@ -32,6 +33,7 @@ struct BenchOptions {
   int windows = 3;
   double window_seconds = 3.0;
   int switches = 40;
+  int truth_switches = 2000;
   double soak_seconds = 60.0;
   int callgrind_frames = 60;  // 0 skips the callgrind runs
   int most_players = 24;      // the fleet runs stop here even when every player keeps its rate
@@ -176,6 +178,7 @@ class PlaybackBench {
   NodeletRun compare_nodelet(const ClipFormat& format);
   FleetRun measure_fleet(const ClipFormat& format, int most_players);
   SimRun measure_sim_time(const ClipFormat& format);
+  GroundTruthRun measure_ground_truth(const ClipFormat& format);
 
  private:
   std::unique_ptr<zel::testing::Process> start_player(const std::string& media_folder,

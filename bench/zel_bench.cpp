@@ -40,9 +40,9 @@ constexpr double GROWTH_TARGET_BYTES = 1.0 * MIB;
 
 constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
-    "                     [--windows N] [--window-seconds S] [--switches N] [--soak-seconds S]\n"
+    "                     [--windows N] [--window-seconds S] [--switches N] [--truth-switches N] [--soak-seconds S]\n"
     "                     [--callgrind-frames N (0 skips)] [--most-players N]\n"
-    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim (default: all).\n"
+    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim, truth (default: all).\n"
     "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
 
 const ClipFormat FORMAT_480_30{640, 480, 30, 5};
@@ -367,7 +367,7 @@ int run_benchmarks(int argc, char** argv) {
   options.player_program = ZEL_PROGRAM;
   options.bench_program = fs::read_symlink("/proc/self/exe").string();
   std::string results = "bench/results";
-  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim";
+  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim,truth";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -381,6 +381,7 @@ int run_benchmarks(int argc, char** argv) {
     else if (arg == "--windows") options.windows = std::stoi(value_after(i, argc, argv));
     else if (arg == "--window-seconds") options.window_seconds = std::stod(value_after(i, argc, argv));
     else if (arg == "--switches") options.switches = std::stoi(value_after(i, argc, argv));
+    else if (arg == "--truth-switches") options.truth_switches = std::stoi(value_after(i, argc, argv));
     else if (arg == "--soak-seconds") options.soak_seconds = std::stod(value_after(i, argc, argv));
     else if (arg == "--callgrind-frames") options.callgrind_frames = std::stoi(value_after(i, argc, argv));
     else if (arg == "--most-players") options.most_players = std::stoi(value_after(i, argc, argv));
@@ -447,6 +448,11 @@ int run_benchmarks(int argc, char** argv) {
       sim_runs.push_back(bench.measure_sim_time(format));
     }
   }
+  std::optional<GroundTruthRun> truth;
+  if (wanted("truth")) {
+    std::cout << "labelling frames over " << options.truth_switches << " changes of point..." << std::endl;
+    truth = bench.measure_ground_truth(FORMAT_480_30);
+  }
   std::optional<SoakRun> soak;
   if (wanted("soak")) {
     std::cout << "soaking for " << options.soak_seconds << " s..." << std::endl;
@@ -468,6 +474,7 @@ int run_benchmarks(int argc, char** argv) {
   if (nodelet) report_nodelet(report, *nodelet);
   if (!fleet_runs.empty()) report_fleet(report, fleet_runs);
   if (!sim_runs.empty()) report_sim_time(report, sim_runs);
+  if (truth) report_ground_truth(report, *truth);
   if (cost_runs.empty()) return 0;
 
   const std::string plot = results + "/pacing_and_cost.png";

@@ -100,7 +100,8 @@ class RecordingSink : public FrameSink {
     note("began " + media_file_name(clip_name, kind));
   }
   void clip_started(bool) override {}
-  void media_failed() override { note("failed"); }
+  void media_failed(const std::string&, const std::string&, const std::string&) override { note("failed"); }
+  void showing_nothing() override {}
   void log_info(const std::string& line) override { note(line); }
   void log_error(const std::string& line) override { note("error: " + line); }
 

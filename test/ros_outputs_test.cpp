@@ -1,6 +1,8 @@
 // What the node shows the ROS tools besides the frames, seen from a subscriber beside the running
 // program: the markers for RViz, the media on the camera now, and the diagnostics.
+#include <cv_bridge/cv_bridge.h>
 #include <diagnostic_msgs/DiagnosticArray.h>
+#include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <regex>
 #include <set>
 
@@ -18,6 +21,7 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
+#include "zel_video_player/locations.h"
 
 namespace zel::testing {
 namespace {
@@ -189,6 +193,43 @@ TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoi
   stop(program);
 }
 
+TEST_F(RosOutputsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePointChanges) {
+  write_still(media_ + "/dog.jpg", clip_code_of("dog"));
+  ImageRecorder images("/camera/image");
+  Recorder<diagnostic_msgs::KeyValue> labels("/zel_tq_video/frame_media");
+  Process& program = start({"--test", "--radius", "1.0"});
+  ASSERT_TRUE(labels.wait_until([](const auto& got) { return !got.empty(); }, 10.0)) << program.err();
+  images.clear();
+
+  // In and out of the first point, 10 to 200 ms apart: many a playback ends before its first frame
+  // or right after it, where a label taken from ~now_showing would be the one before.
+  const Location point = test_locations().front();
+  std::mt19937 random(15);
+  std::uniform_int_distribution<int> pause_ms(10, 200);
+  for (int change = 0; change < 150; ++change) {
+    send_pose(point.x + (change % 2 == 0 ? 0.0 : 1.5), point.y);
+    ros::WallDuration(pause_ms(random) / 1000.0).sleep();
+  }
+  ros::WallDuration(0.3).sleep();
+  stop(program);
+
+  std::map<std::uint32_t, std::string> media_of;
+  for (const auto& label : labels.messages()) media_of[std::stoul(label.key)] = label.value;
+  std::size_t labelled = 0;
+  std::set<std::string> shown;
+  for (const auto& image : images.images()) {
+    const auto label = media_of.find(image->header.seq);
+    if (label == media_of.end()) continue;
+    ++labelled;
+    shown.insert(label->second);
+    const std::string clip = label->second.substr(0, label->second.find('.'));
+    EXPECT_EQ(identify(cv_bridge::toCvShare(image, "bgr8")->image).clip_code, clip_code_of(clip))
+        << "frame " << image->header.seq << " labelled " << label->second;
+  }
+  EXPECT_GE(labelled, images.count() * 99 / 100) << "of " << images.count();
+  EXPECT_GE(shown.size(), 3u);
+}
+
 TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   Process& program = start({"--test", "--radius", "1.0"});
@@ -231,21 +272,38 @@ TEST_F(RosOutputsTest, PassesAfterTheFirstPlayClipsReadyAhead) {
   stop(program);
 }
 
-TEST_F(RosOutputsTest, BrokenMediaShowsAsAnErrorAndIsNeverAnnouncedAsShowing) {
-  std::ofstream(media_ + "/empty.mp4", std::ios::trunc) << "garbage";
+TEST_F(RosOutputsTest, BrokenMediaIsNamedAsFailingAndNothingAsShowingUntilItPlaysAgain) {
+  const std::string clip = media_ + "/empty.mp4";
+  fs::rename(clip, clip + ".good");
+  std::ofstream(clip, std::ios::trunc) << "garbage";
   Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   Recorder<std_msgs::String> showing("/zel_tq_video/now_showing");
   Process& program = start({"--test"});
-  const std::string frequency = "zel_tq_video: /camera/image frequency";
-  ASSERT_TRUE(diagnostics.wait_until(
-      [&](const auto& got) {
-        return last_status_is(got, frequency, [](const auto& status) { return status.level == diagnostic_msgs::DiagnosticStatus::ERROR; });
-      },
-      5.0));
-  const auto state = values_of(*find_status(diagnostics.messages().back(), "zel_tq_video: playback"));
-  EXPECT_GT(std::stoull(state.at("Media failures")), 0u);
-  EXPECT_EQ(state.at("Showing"), "nothing yet");
+  const auto playback_says = [&](std::uint8_t level, const std::string& text) {
+    return diagnostics.wait_until(
+        [&](const auto& got) {
+          return last_status_is(got, "zel_tq_video: playback", [&](const auto& status) {
+            return status.level == level && status.message.find(text) != std::string::npos;
+          });
+        },
+        5.0 * TIMING_SLACK);
+  };
+  const auto now_showing_is = [&](const std::string& file) {
+    return showing.wait_until([&](const auto& got) { return !got.empty() && got.back().data == file; },
+                              5.0 * TIMING_SLACK);
+  };
+  using diagnostic_msgs::DiagnosticStatus;
+  ASSERT_TRUE(playback_says(DiagnosticStatus::ERROR, "showing nothing away from every point: " + clip + " cannot be opened"))
+      << program.err();
   EXPECT_TRUE(showing.messages().empty()) << showing.messages().front().data;
+
+  fs::rename(clip + ".good", clip);
+  EXPECT_TRUE(playback_says(DiagnosticStatus::OK, "showing empty.mp4"));
+  EXPECT_TRUE(now_showing_is("empty.mp4"));
+
+  fs::remove(clip);
+  EXPECT_TRUE(playback_says(DiagnosticStatus::ERROR, "empty{.mp4/.jpg} is missing"));
+  EXPECT_TRUE(now_showing_is(""));
   stop(program);
 }
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include <cv_bridge/cv_bridge.h>
+#include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <geometry_msgs/TransformStamped.h>
 #include <ros/ros.h>
@@ -46,6 +48,8 @@ constexpr double PUBLISH_HZ = 10.0;
 constexpr double SETTLE_SECONDS = 1.0;
 // Time at the end, so the player has left the last point and shows "empty" again.
 constexpr double FINISH_SECONDS = 1.5;
+// Frames and labels waiting for each other: a second's worth, so frames never pile up unpaired.
+constexpr std::size_t MOST_UNPAIRED = 30;
 constexpr double LABEL_HEIGHT = 0.35;
 constexpr double LABEL_DROP = 0.8;  // metres below the robot on the map, clear of the points' numbers
 
@@ -103,6 +107,7 @@ class TourNode {
     image_subscriber_.shutdown();
     markers_subscriber_.shutdown();
     showing_subscriber_.shutdown();
+    frame_media_subscriber_.shutdown();
   }
 
   int run() {
@@ -140,6 +145,7 @@ class TourNode {
     image_subscriber_ = node.subscribe("/camera/image", 1, &TourNode::on_image, this);
     markers_subscriber_ = node.subscribe("/zel_tq_video/points_of_interest", 1, &TourNode::on_markers, this);
     showing_subscriber_ = node.subscribe("/zel_tq_video/now_showing", 10, &TourNode::on_showing, this);
+    frame_media_subscriber_ = node.subscribe("/zel_tq_video/frame_media", 100, &TourNode::on_frame_media, this);
     // The localiser's correction is none: the simulated odometry is exact.
     static_broadcaster_.sendTransform(transform("map", "odom", {0.0, 0.0}, 0.0));
     spinner_.start();
@@ -206,10 +212,32 @@ class TourNode {
     }
   }
 
+  // A frame and its label come on two connections, in either order: each waits for the other.
   void on_image(const sensor_msgs::ImageConstPtr& image) {
     std::lock_guard<std::mutex> lock(mutex_);
     latest_image_ = image;
-    latest_image_showing_ = showing_;
+    unlabelled_frames_[image->header.seq] = image;
+    if (unlabelled_frames_.size() > MOST_UNPAIRED) unlabelled_frames_.erase(unlabelled_frames_.begin());
+    pair_up(image->header.seq);
+  }
+
+  void on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto seq = static_cast<std::uint32_t>(std::stoul(label->key));
+    unmatched_labels_[seq] = label->value;
+    if (unmatched_labels_.size() > MOST_UNPAIRED) unmatched_labels_.erase(unmatched_labels_.begin());
+    pair_up(seq);
+  }
+
+  // Anything older than a pair is a frame whose label was lost or a label whose frame was dropped.
+  void pair_up(std::uint32_t seq) {
+    const auto frame = unlabelled_frames_.find(seq);
+    const auto label = unmatched_labels_.find(seq);
+    if (frame == unlabelled_frames_.end() || label == unmatched_labels_.end()) return;
+    labelled_image_ = frame->second;
+    labelled_image_showing_ = label->second;
+    unlabelled_frames_.erase(unlabelled_frames_.begin(), std::next(frame));
+    unmatched_labels_.erase(unmatched_labels_.begin(), std::next(label));
   }
 
   void on_markers(const visualization_msgs::MarkerArrayConstPtr& markers) {
@@ -232,16 +260,14 @@ class TourNode {
     return showing_;
   }
 
-  // The latest frame, captioned with the media named when it came. The player names each media
-  // before its first frame, so the name now may already be the next one's: at a clock several times
-  // real speed a kept frame often falls between the two.
+  // The latest frame whose label has come, captioned with the media the label names.
   zel::demo::SheetEntry keep(const std::string& title) {
     sensor_msgs::ImageConstPtr image;
     std::string showing;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      image = latest_image_;
-      showing = latest_image_showing_;
+      image = labelled_image_;
+      showing = labelled_image_showing_;
     }
     return {frame_of(image), title, showing.empty() ? "the player named no media" : "showing " + showing};
   }
@@ -376,10 +402,14 @@ class TourNode {
   ros::Subscriber image_subscriber_;
   ros::Subscriber markers_subscriber_;
   ros::Subscriber showing_subscriber_;
+  ros::Subscriber frame_media_subscriber_;
   ros::AsyncSpinner spinner_{1};
   std::mutex mutex_;  // the values below, written by the spinner's thread
   sensor_msgs::ImageConstPtr latest_image_;
-  std::string latest_image_showing_;
+  std::map<std::uint32_t, sensor_msgs::ImageConstPtr> unlabelled_frames_;
+  std::map<std::uint32_t, std::string> unmatched_labels_;
+  sensor_msgs::ImageConstPtr labelled_image_;
+  std::string labelled_image_showing_;
   visualization_msgs::MarkerArrayConstPtr markers_;
   std::string showing_;
 };

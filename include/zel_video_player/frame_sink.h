@@ -30,7 +30,10 @@ class FrameSink {
   virtual void playback_began(const std::string& clip_name, MediaKind kind) = 0;
   // Whether the clip had been opened ahead, or its opening made a pause.
   virtual void clip_started(bool was_ready) = 0;
-  virtual void media_failed() = 0;
+  // Media of the playlist that showed nothing: `path` and its `problem`, as the error line says.
+  virtual void media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) = 0;
+  // A whole pass over the playlist showed nothing: the camera stays dark until some media plays.
+  virtual void showing_nothing() = 0;
 
   virtual void log_info(const std::string& line) = 0;
   virtual void log_error(const std::string& line) = 0;

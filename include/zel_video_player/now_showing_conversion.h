@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include <diagnostic_msgs/KeyValue.h>
 #include <std_msgs/String.h>
 
 #include "zel_video_player/media_folder.h"
@@ -13,5 +15,9 @@ namespace zel {
 std::string media_file_name(const std::string& clip_name, MediaKind kind);
 
 std_msgs::String now_showing_message(const std::string& media_file);
+
+// Which media one frame of the image topic shows, matched by the frame's header seq as a subscriber
+// in another process receives it: the key is that number in decimal, the value the file's name.
+diagnostic_msgs::KeyValue frame_media_message(std::uint32_t image_seq, const std::string& media_file);
 
 }  // namespace zel

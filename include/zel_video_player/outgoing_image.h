@@ -22,7 +22,11 @@ class OutgoingImage {
 
   // In-process subscribers get the message itself, as from ros::Publisher::publish. Publishing
   // again sends the same bytes: the image must not change in between.
-  void publish(const ros::Publisher& publisher);
+  //
+  // True when roscpp numbered this publication: it writes its own count of the topic's messages
+  // into the header's seq of what it sends to other processes, counting every publication except
+  // those that only subscribers in this process took.
+  bool publish(const ros::Publisher& publisher);
 
   const sensor_msgs::ImageConstPtr& message() const { return image_; }
 

@@ -54,7 +54,7 @@ class Playback {
   void wait_out_frame(FramePacer& pacer, int loc);
   void clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to);
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
-  void report_media_failure(const std::string& path, const std::string& problem);
+  void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports_.forget(path); }
 
   const std::string video_folder_;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +38,7 @@ class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
 
 // Everything the node publishes: the frames through image_transport, and for the ROS tools the
 // points of interest (latched markers for RViz), the media on the camera now (latched
-// ~now_showing) and the node's health on /diagnostics. Playback calls it from its one thread; the
+// ~now_showing, and ~frame_media for each frame) and the node's health on /diagnostics. Playback calls it from its one thread; the
 // diagnostics run on a thread of their own, so they keep coming, and say so, when no frame does.
 class RosOutputs : public FrameSink {
  public:
@@ -60,7 +61,8 @@ class RosOutputs : public FrameSink {
   void clip_started(bool was_ready) override {
     (was_ready ? clips_ready_ahead : clips_opened_when_due).fetch_add(1);
   }
-  void media_failed() override { media_failures.fetch_add(1); }
+  void media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) override;
+  void showing_nothing() override;
   void log_info(const std::string& line) override;
   void log_error(const std::string& line) override;
 
@@ -78,6 +80,9 @@ class RosOutputs : public FrameSink {
   image_transport::Publisher other_transports;
   ros::Publisher markers_pub;
   ros::Publisher now_showing_pub;
+  ros::Publisher frame_media_pub;
+  // Mirrors roscpp's count of the image topic's messages, which numbers the frames on the wire.
+  std::uint32_t image_seq = 0;
 
   const ImageConverter bridge{};
   ImageConverter::FrameSlot slot;  // the frame being decoded
@@ -89,6 +94,12 @@ class RosOutputs : public FrameSink {
 
   std::vector<Location> points;                // set by show_points before the diagnostics start
   std::shared_ptr<const std::string> showing;  // replaced whole by the playback thread
+  // Media that failed and has not played since, by playlist name; replaced whole like `showing`.
+  struct Failure {
+    int location;      // where the robot was: elsewhere it is not this point's media that fails
+    std::string what;  // the path and its problem
+  };
+  std::shared_ptr<const std::map<std::string, Failure>> failing;
   std::atomic<std::uint64_t> media_failures{0};
   std::atomic<std::uint64_t> clips_ready_ahead{0};
   std::atomic<std::uint64_t> clips_opened_when_due{0};

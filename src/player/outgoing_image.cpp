@@ -30,11 +30,12 @@ const ros::SerializedMessage& OutgoingImage::bytes() {
   return bytes_;
 }
 
-void OutgoingImage::publish(const ros::Publisher& publisher) {
+bool OutgoingImage::publish(const ros::Publisher& publisher) {
+  if (!publisher) return false;
   // A latched publisher keeps its last message itself: its own path keeps that right.
-  if (!publisher || publisher.isLatched()) {
+  if (publisher.isLatched()) {
     publisher.publish(image_);
-    return;
+    return true;
   }
   if (!bytes_.buf && needs_bytes(publisher)) bytes();
   ros::SerializedMessage publication;
@@ -43,6 +44,10 @@ void OutgoingImage::publish(const ros::Publisher& publisher) {
   // roscpp calls this under its lock, only when some subscriber needs bytes: by then they are
   // made, unless that subscriber connected a moment ago.
   ros::TopicManager::instance()->publish(publisher.getTopic(), [this] { return bytes(); }, publication);
+  // Bytes were queued, and are numbered as they leave the queue; or no one listened, and roscpp
+  // counted the message at once. Only in-process subscribers' taking it is left uncounted: it
+  // handed them the message and let go of it.
+  return publication.buf || publication.message;
 }
 
 }  // namespace zel

@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
@@ -34,6 +37,15 @@ std::int64_t publication_count(double duration, double fps) {
     return std::numeric_limits<std::int64_t>::max();
   }
   return static_cast<std::int64_t>(product);
+}
+
+// Decoded from memory, where a picture cut short still gives what it holds but libjpeg's warning
+// ("Premature end of JPEG file"), which it prints itself whenever it reads a file, stays unsaid.
+cv::Mat read_picture(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  if (bytes.empty()) return {};
+  return cv::imdecode(bytes, cv::IMREAD_COLOR);
 }
 
 std::string seconds_text(Clock::Time time) {
@@ -69,6 +81,7 @@ void Playback::main_loop() {
       continue;
     }
     // A pass that showed nothing (broken media) must neither spin nor flood the log.
+    sink_.showing_nothing();
     wait_unless_point_changes(loc, retry_delay.next());
   }
 }
@@ -95,7 +108,7 @@ void Playback::play_item(const std::string& name, int loc, const std::string& ne
   } else if (is_regular_file(video_path(video_folder_, name))) {
     play_video_at(name, loc, &next);
   } else {
-    report_media_failure(video_folder_ + name + "{.mp4/.jpg}", "is missing");
+    report_media_failure(name, video_folder_ + name + "{.mp4/.jpg}", "is missing");
   }
 }
 
@@ -145,11 +158,11 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
   }
   clip_opener_.release_later(std::move(cap));
   if (!opened) {
-    report_media_failure(path, "cannot be opened");
+    report_media_failure(video_name, path, "cannot be opened");
   } else if (frames > 0) {
     media_worked(path);
   } else if (ret == false) {
-    report_media_failure(path, "gives no frame");
+    report_media_failure(video_name, path, "gives no frame");
   }
   return !ret.value_or(false);
 }
@@ -163,9 +176,9 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
   sink_.log_info("ZEL video player: Playing " + still_name + ".jpg");
   FramePacer pacer(fps, clock_.now(), clock_.step());
   const std::string path = still_path(video_folder_, still_name);
-  const cv::Mat frame = cv::imread(path, cv::IMREAD_COLOR);
+  const cv::Mat frame = read_picture(path);
   if (frame.empty()) {
-    report_media_failure(path, "cannot be read as a picture");
+    report_media_failure(still_name, path, "cannot be read as a picture");
     return false;
   }
   media_worked(path);
@@ -211,8 +224,9 @@ void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time 
   pacer.restart(to);
 }
 
-void Playback::report_media_failure(const std::string& path, const std::string& problem) {
-  sink_.media_failed();
+void Playback::report_media_failure(const std::string& clip_name, const std::string& path,
+                                    const std::string& problem) {
+  sink_.media_failed(clip_name, path, problem);
   const auto held_back = failure_reports_.admit(path, RepeatFilter::Clock::now());
   if (!held_back) return;
   if (*held_back > 0) {

@@ -19,6 +19,8 @@ constexpr double DIAGNOSTICS_PERIOD = 1.0;
 constexpr int FREQUENCY_WINDOW = 2;  // periods: no frame for 2 s is an error
 // A test scoring its detector wants every change, even when it reads slowly.
 constexpr uint32_t NOW_SHOWING_QUEUE = 10;
+// Labels are small: a few seconds of them wait for a subscriber that reads slowly.
+constexpr uint32_t FRAME_MEDIA_QUEUE = 300;
 
 constexpr const char* IMAGE_TOPIC = "/camera/image";
 constexpr uint32_t IMAGE_QUEUE = 1;
@@ -67,7 +69,9 @@ RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
       other_transports(advertise_other_transports(this->node)),
       markers_pub(this->private_node.advertise<visualization_msgs::MarkerArray>("points_of_interest", 1, true)),
       now_showing_pub(this->private_node.advertise<std_msgs::String>("now_showing", NOW_SHOWING_QUEUE, true)),
+      frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>("frame_media", FRAME_MEDIA_QUEUE)),
       showing(std::make_shared<const std::string>()),
+      failing(std::make_shared<const std::map<std::string, Failure>>()),
       image_rate_floor(IMAGE_RATE_FLOOR),
       image_rate_ceiling(std::numeric_limits<double>::infinity()),
       updater(this->node, this->private_node, this->private_node.getNamespace()),
@@ -123,9 +127,18 @@ void RosOutputs::prepare_still(const cv::Mat& picture) { still.emplace(bridge.to
 // The raw frames go out through OutgoingImage, which keeps a large picture from starving roscpp's
 // network thread; image_transport serves its other transports (compressed, theora) when someone
 // subscribes to them.
+//
+// ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
+// subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
+// exactly what it shows, whichever comes first.
 void RosOutputs::publish_frame(OutgoingImage& image) {
   last_published_.store(image.message().get());
-  image.publish(raw_pub);
+  if (image.publish(raw_pub)) {
+    const std::uint32_t seq = image_seq++;
+    if (frame_media_pub.getNumSubscribers() > 0) {
+      frame_media_pub.publish(frame_media_message(seq, *std::atomic_load(&showing)));
+    }
+  }
   if (other_transports.getNumSubscribers() > 0) other_transports.publish(image.message());
   image_frequency.tick();
 }
@@ -138,6 +151,26 @@ void RosOutputs::playback_began(const std::string& clip_name, MediaKind kind) {
   const std::string file = media_file_name(clip_name, kind);
   std::atomic_store(&showing, std::make_shared<const std::string>(file));
   now_showing_pub.publish(now_showing_message(file));
+  const auto failed_before = std::atomic_load(&failing);
+  if (failed_before->count(clip_name) > 0) {
+    auto still_failing = std::make_shared<std::map<std::string, Failure>>(*failed_before);
+    still_failing->erase(clip_name);
+    std::atomic_store(&failing, std::shared_ptr<const std::map<std::string, Failure>>(std::move(still_failing)));
+  }
+}
+
+void RosOutputs::media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) {
+  media_failures.fetch_add(1);
+  auto now_failing = std::make_shared<std::map<std::string, Failure>>(*std::atomic_load(&failing));
+  (*now_failing)[clip_name] = {state.location(), path + " " + problem};
+  std::atomic_store(&failing, std::shared_ptr<const std::map<std::string, Failure>>(std::move(now_failing)));
+}
+
+// A late subscriber to the latched name must not be told of media that no longer shows.
+void RosOutputs::showing_nothing() {
+  if (std::atomic_load(&showing)->empty()) return;
+  std::atomic_store(&showing, std::make_shared<const std::string>());
+  now_showing_pub.publish(now_showing_message(""));
 }
 
 void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& out) {
@@ -145,6 +178,11 @@ void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& ou
   status.location = state.location();
   status.playlist = state.to_play();
   status.showing = *std::atomic_load(&showing);
+  for (const auto& [clip_name, failure] : *std::atomic_load(&failing)) {
+    const bool in_playlist = status.playlist && std::find(status.playlist->begin(), status.playlist->end(),
+                                                          clip_name) != status.playlist->end();
+    if (failure.location == status.location && in_playlist) status.failing.push_back(failure.what);
+  }
   status.media_failures = media_failures.load();
   status.clips_ready_ahead = clips_ready_ahead.load();
   status.clips_opened_when_due = clips_opened_when_due.load();
