@@ -9,6 +9,8 @@ packages=(
   libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev libtf2-ros-dev
   libros-rosgraph-msgs-dev
   ros-core catkin python3-rospy rosbash
+  # rostest and its hztest: the tests as catkin_make run_tests runs them.
+  python3-rostest librostest-dev
   # The message classes that rostopic needs to show or send the node's topics.
   python3-sensor-msgs python3-geometry-msgs python3-diagnostic-msgs
   # The player as a nodelet; libnodeletlib-tools has the manager program.
