@@ -11,14 +11,13 @@
 #include <std_msgs/String.h>
 
 #include "playback_bench.h"
+#include "zel_video_player/locations.h"
+#include "zel_video_player/names.h"
 
 namespace zel::bench {
 namespace {
 
-constexpr double POINT_X = 3.75;  // the first of the player's test points
-constexpr double POINT_Y = 3.5;
-constexpr double OUTSIDE_X = 0.5;  // more than the default radius from every test point
-constexpr double OUTSIDE_Y = 0.5;
+constexpr Location OUTSIDE{{0.5}, {0.5}};  // more than the default radius from every test point
 constexpr double SETTLE_SECONDS = 1.0;
 
 int clip_code_of(const std::string& media_file) {
@@ -30,8 +29,8 @@ int clip_code_of(const std::string& media_file) {
 class Labels {
  public:
   explicit Labels(ros::NodeHandle& node)
-      : by_frame_(node.subscribe("/zel_tq_video/frame_media", 1000, &Labels::on_label, this)),
-        now_showing_(node.subscribe("/zel_tq_video/now_showing", 1000, &Labels::on_now_showing, this)) {}
+      : by_frame_(node.subscribe(private_topic_of_default_node(FRAME_MEDIA_TOPIC), 1000, &Labels::on_label, this)),
+        now_showing_(node.subscribe(private_topic_of_default_node(NOW_SHOWING_TOPIC), 1000, &Labels::on_now_showing, this)) {}
 
   std::map<std::uint32_t, std::string> by_seq() const {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -77,8 +76,10 @@ GroundTruthRun PlaybackBench::measure_ground_truth(const ClipFormat& format) {
   const std::size_t first = probe_->count();
   std::mt19937 random(15);
   std::uniform_real_distribution<double> gap(TRUTH_SHORTEST_GAP, TRUTH_LONGEST_GAP);
+  const Location point = test_locations().front();
   for (; run.switches < options_.truth_switches; ++run.switches) {
-    publish_pose(run.switches % 2 == 0 ? POINT_X : OUTSIDE_X, run.switches % 2 == 0 ? POINT_Y : OUTSIDE_Y);
+    const Location& to = run.switches % 2 == 0 ? point : OUTSIDE;
+    publish_pose(to.x, to.y);
     pause_for(gap(random));
   }
   pause_for(SETTLE_SECONDS);

@@ -14,6 +14,8 @@
 #include "decode_loop.h"
 #include "sim_clock.h"
 #include "zel_video_player/frame_memory.h"
+#include "zel_video_player/locations.h"
+#include "zel_video_player/names.h"
 
 namespace zel::bench {
 namespace {
@@ -25,12 +27,10 @@ constexpr double WARM_UP_SECONDS = 2.0;
 // After a stop, a paced loop starts its rate afresh; a few frames let it settle.
 constexpr double RESUME_SETTLE_SECONDS = 0.3;
 constexpr int TRANSPORT_FLOOR_FRAMES = 60;
-constexpr double POINT_1_X = 3.75;  // the first of the player's test points
-constexpr double POINT_1_Y = 3.5;
-constexpr double POINT_2_X = 10.7;
-constexpr double POINT_2_Y = 6.0;
-constexpr double OUTSIDE_X = 0.5;  // more than the default radius from every test point
-constexpr double OUTSIDE_Y = 0.5;
+// The player runs in test mode, at the world's test points.
+const Location POINT_1 = test_locations().at(0);
+const Location POINT_2 = test_locations().at(1);
+constexpr Location OUTSIDE{{0.5}, {0.5}};  // more than the default radius from every test point
 constexpr double SOAK_POSE_PERIOD = 0.3;
 constexpr int OPEN_REPEATS = 10;
 constexpr int CALLGRIND_LEAD_FRAMES = 3;  // frames the subscriber gets before the window opens
@@ -171,8 +171,8 @@ PlaybackBench::PlaybackBench(BenchOptions options) : options_(std::move(options)
   char* argv[] = {name, nullptr};
   ros::init(argc, argv, "zel_bench", ros::init_options::NoSigintHandler);
   node_.emplace();
-  probe_.emplace(*node_, "/camera/image");
-  pose_publisher_ = node_->advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
+  probe_.emplace(*node_, IMAGE_TOPIC);
+  pose_publisher_ = node_->advertise<geometry_msgs::PoseWithCovarianceStamped>(POSE_TOPIC, 100);
   spinner_.emplace(1);
   spinner_->start();
 }
@@ -232,7 +232,7 @@ void PlaybackBench::wait_for_pose_subscriber(const Process& player) {
 
 void PlaybackBench::publish_pose(double x, double y) {
   geometry_msgs::PoseWithCovarianceStamped pose;
-  pose.header.frame_id = "map";
+  pose.header.frame_id = MAP_FRAME;
   pose.header.stamp = ros::Time::now();
   pose.pose.pose.position.x = x;
   pose.pose.pose.position.y = y;
@@ -333,7 +333,7 @@ SwitchRun PlaybackBench::measure_switches(const ClipFormat& format) {
   auto player = start_player(media);
   wait_for_frames(probe_->count() + 10, 60.0, *player);
   wait_for_pose_subscriber(*player);
-  publish_pose(OUTSIDE_X, OUTSIDE_Y);
+  publish_pose(OUTSIDE.x, OUTSIDE.y);
   pause_for(1.0);
   // Random gaps, so the pose falls at every phase of the frame period.
   std::mt19937 random(7);
@@ -344,7 +344,7 @@ SwitchRun PlaybackBench::measure_switches(const ClipFormat& format) {
     const int expected_code = arriving ? OBJECT_CLIP_CODE : EMPTY_CLIP_CODE;
     const std::size_t cursor = probe_->count();
     const double sent = now_seconds();
-    publish_pose(arriving ? POINT_1_X : OUTSIDE_X, arriving ? POINT_1_Y : OUTSIDE_Y);
+    publish_pose(arriving ? POINT_1.x : OUTSIDE.x, arriving ? POINT_1.y : OUTSIDE.y);
     const auto first_frame = probe_->wait_for_frame(
         cursor, [&](const ArrivedFrame& frame) { return frame.clip_code == expected_code && frame.frame_index == 0; },
         3.0);
@@ -369,7 +369,7 @@ SoakRun PlaybackBench::soak(const ClipFormat& format) {
   wait_for_frames(first + 10, 60.0, *player);
   wait_for_pose_subscriber(*player);
 
-  const double points[][2] = {{POINT_1_X, POINT_1_Y}, {POINT_2_X, POINT_2_Y}, {OUTSIDE_X, OUTSIDE_Y}};
+  const Location points[] = {POINT_1, POINT_2, OUTSIDE};
   const double start = now_seconds();
   double next_pose = start;
   double next_sample = start;
@@ -378,7 +378,7 @@ SoakRun PlaybackBench::soak(const ClipFormat& format) {
     const double now = now_seconds();
     if (now >= next_pose) {
       const auto& point = points[run.switches % 3];
-      publish_pose(point[0], point[1]);
+      publish_pose(point.x, point.y);
       ++run.switches;
       next_pose += SOAK_POSE_PERIOD;
     }
@@ -460,14 +460,14 @@ NodeletRun PlaybackBench::compare_nodelet(const ClipFormat& format) {
   auto start = [&](const std::vector<std::string>& argv) { return std::make_unique<Process>(argv, env, work_.path()); };
 
   // Bonds are left out: a manager stopped for a window would miss their heartbeats and unload.
-  const std::string manager_topic = "/camera/image:=/zel_bench/in_manager";
+  const std::string manager_topic = std::string(IMAGE_TOPIC) + ":=/zel_bench/in_manager";
   auto manager = start({NODELET_PROGRAM, "manager", "__name:=zel_bench_manager"});
   auto player_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ZELVideoPlayerNodelet", "/zel_bench_manager",
                               "--no-bond", "__name:=zel_bench_player", manager_topic, "--test", "--video_folder", media});
   auto consumer_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ImageRateNodelet", "/zel_bench_manager",
                                 "--no-bond", "__name:=zel_bench_consumer", manager_topic, report_period});
 
-  const std::string tcp_topic = "/camera/image:=/zel_bench/over_tcp";
+  const std::string tcp_topic = std::string(IMAGE_TOPIC) + ":=/zel_bench/over_tcp";
   auto player = start_player(media, {}, {"__name:=zel_bench_tcp_player", tcp_topic});
   auto consumer = start({NODELET_PROGRAM, "standalone", "zel_video_player/ImageRateNodelet",
                          "__name:=zel_bench_tcp_consumer", tcp_topic, report_period});
@@ -532,11 +532,11 @@ FleetStep PlaybackBench::run_fleet(const ClipFormat& format, const std::string& 
   for (int i = 1; i <= players; ++i) {
     const std::string robot = "/zel_fleet/robot" + std::to_string(i);
     fleet.push_back(start_player(media, {}, {"__name:=zel_fleet_player" + std::to_string(i),
-                                             "/camera/image:=" + robot + "/camera/image",
-                                             "/amcl_pose:=" + robot + "/amcl_pose"}));
+                                             std::string(IMAGE_TOPIC) + ":=" + robot + IMAGE_TOPIC,
+                                             std::string(POSE_TOPIC) + ":=" + robot + POSE_TOPIC}));
     arrival_files.push_back(work_path("arrivals" + std::to_string(i)));
     subscribers.push_back(std::make_unique<Process>(
-        std::vector<std::string>{options_.bench_program, "subscribe", "--topic", robot + "/camera/image", "--arrivals",
+        std::vector<std::string>{options_.bench_program, "subscribe", "--topic", robot + IMAGE_TOPIC, "--arrivals",
                                  arrival_files.back()},
         master_.env(), work_.path()));
   }
@@ -668,7 +668,7 @@ SimRun PlaybackBench::measure_sim_time(const ClipFormat& format) {
 
 int run_subscriber(int argc, char** argv) {
   ros::init(argc, argv, "zel_bench_subscriber", ros::init_options::AnonymousName);
-  std::string topic = "/camera/image";
+  std::string topic = IMAGE_TOPIC;
   std::string arrivals_path;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];

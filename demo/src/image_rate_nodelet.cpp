@@ -9,6 +9,8 @@
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
 
+#include "zel_video_player/names.h"
+
 namespace zel {
 
 class ImageRateNodelet : public nodelet::Nodelet {
@@ -16,7 +18,7 @@ class ImageRateNodelet : public nodelet::Nodelet {
   void onInit() override {
     const double period = getPrivateNodeHandle().param("report_period", 5.0);
     // Both callbacks run on this nodelet's one-at-a-time queue, so the counts need no lock.
-    subscriber_ = getNodeHandle().subscribe("/camera/image", 1, &ImageRateNodelet::on_image, this);
+    subscriber_ = getNodeHandle().subscribe(zel::IMAGE_TOPIC, 1, &ImageRateNodelet::on_image, this);
     timer_ = getNodeHandle().createWallTimer(ros::WallDuration(period), &ImageRateNodelet::report, this);
     since_ = ros::WallTime::now();
   }

@@ -36,6 +36,7 @@
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
 #include "zel_video_player/demo/tour_report.h"
+#include "zel_video_player/names.h"
 #include "zel_video_player/text_form.h"
 
 namespace {
@@ -77,8 +78,8 @@ MarkedPoints read_marked_points(const visualization_msgs::MarkerArray& array) {
   MarkedPoints marked;
   for (const auto& marker : array.markers) {
     if (marker.action != visualization_msgs::Marker::ADD) continue;
-    if (marker.ns == "points") dots.push_back({marker.id, {{marker.pose.position.x}, {marker.pose.position.y}}});
-    if (marker.ns == "radius") marked.radius = marker.scale.x / 2;
+    if (marker.ns == zel::POINTS_NAMESPACE) dots.push_back({marker.id, {{marker.pose.position.x}, {marker.pose.position.y}}});
+    if (marker.ns == zel::RADIUS_NAMESPACE) marked.radius = marker.scale.x / 2;
   }
   std::sort(dots.begin(), dots.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (const auto& dot : dots) marked.points.push_back(dot.second);
@@ -140,14 +141,14 @@ class TourNode {
   void connect() {
     ros::NodeHandle node;
     ros::NodeHandle private_node("~");
-    pose_publisher_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+    pose_publisher_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>(zel::POSE_TOPIC, 10);
     label_publisher_ = private_node.advertise<visualization_msgs::Marker>("camera_label", 1, true);
-    image_subscriber_ = node.subscribe("/camera/image", 1, &TourNode::on_image, this);
-    markers_subscriber_ = node.subscribe("/zel_tq_video/points_of_interest", 1, &TourNode::on_markers, this);
-    showing_subscriber_ = node.subscribe("/zel_tq_video/now_showing", 10, &TourNode::on_showing, this);
-    frame_media_subscriber_ = node.subscribe("/zel_tq_video/frame_media", 100, &TourNode::on_frame_media, this);
+    image_subscriber_ = node.subscribe(zel::IMAGE_TOPIC, 1, &TourNode::on_image, this);
+    markers_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::POINTS_OF_INTEREST_TOPIC), 1, &TourNode::on_markers, this);
+    showing_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::NOW_SHOWING_TOPIC), 10, &TourNode::on_showing, this);
+    frame_media_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::FRAME_MEDIA_TOPIC), 100, &TourNode::on_frame_media, this);
     // The localiser's correction is none: the simulated odometry is exact.
-    static_broadcaster_.sendTransform(transform("map", "odom", {0.0, 0.0}, 0.0));
+    static_broadcaster_.sendTransform(transform(zel::MAP_FRAME, "odom", {0.0, 0.0}, 0.0));
     spinner_.start();
   }
 
@@ -307,7 +308,7 @@ class TourNode {
   void publish_label(const zel::demo::Position& position) {
     if (reported_showing_.empty()) return;
     visualization_msgs::Marker label;
-    label.header.frame_id = "map";
+    label.header.frame_id = zel::MAP_FRAME;
     label.header.stamp = ros::Time::now();
     label.ns = "camera";
     label.type = visualization_msgs::Marker::TEXT_VIEW_FACING;
@@ -325,7 +326,7 @@ class TourNode {
   void publish_pose(const zel::demo::Position& position, double yaw) {
     geometry_msgs::PoseWithCovarianceStamped message;
     message.header.stamp = ros::Time::now();
-    message.header.frame_id = "map";
+    message.header.frame_id = zel::MAP_FRAME;
     message.pose.pose.position.x = position.x;
     message.pose.pose.position.y = position.y;
     message.pose.pose.orientation.z = std::sin(yaw / 2.0);

@@ -6,6 +6,7 @@
 #include <visualization_msgs/MarkerArray.h>
 
 #include "zel_video_player/locations.h"
+#include "zel_video_player/names.h"
 
 namespace zel {
 
@@ -16,8 +17,6 @@ namespace zel {
 //   labels  id k    the point's number as the listing prints it (from 1), beside the dot
 //   rooms   id 0    the map's outline; ids 1 to 5 the rooms' outlines, 6 to 10 their letters
 // The array opens with a DELETEALL, so a restarted node with fewer points leaves no stale ones.
-
-inline constexpr const char* MAP_FRAME = "map";
 
 // Beyond this many points the array would run to megabytes for RViz to draw; the rest are left out.
 inline constexpr std::size_t MAX_MARKED_POINTS = 10000;

@@ -14,6 +14,7 @@
 #include "zel_video_player/frame_memory.h"
 #include "zel_video_player/master_watch.h"
 #include "zel_video_player/media_libraries.h"
+#include "zel_video_player/names.h"
 #include "zel_video_player/player.h"
 #include "zel_video_player/random.h"
 #include "zel_video_player/start_up.h"
@@ -48,7 +49,7 @@ int run(int argc, char** argv) {
   // removeROSArgs so the two stay separate steps.
   std::vector<char*> init_args(argv, argv + argc);
   int init_argc = argc;
-  ros::init(init_argc, init_args.data(), "zel_tq_video", ros::init_options::NoSigintHandler);
+  ros::init(init_argc, init_args.data(), zel::NODE_NAME, ros::init_options::NoSigintHandler);
   // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
   if (!ros::ok() || zel::stop_signal_received()) return stopped();

@@ -61,7 +61,7 @@ visualization_msgs::Marker text(const std::string& ns, int id, const std::string
 }
 
 visualization_msgs::Marker closed_line(int id, const std::vector<geometry_msgs::Point>& corners, double width) {
-  visualization_msgs::Marker result = marker("rooms", id, visualization_msgs::Marker::LINE_STRIP);
+  visualization_msgs::Marker result = marker(ROOMS_NAMESPACE, id, visualization_msgs::Marker::LINE_STRIP);
   result.scale.x = width;
   result.color = colour(0.8f, 0.8f, 0.8f, 1.0f);
   result.points = corners;
@@ -82,7 +82,7 @@ void add_building(visualization_msgs::MarkerArray& array) {
     array.markers.push_back(closed_line(
         1 + i, {point(c[0].x, c[0].y), point(c[1].x, c[1].y), point(c[3].x, c[3].y), point(c[2].x, c[2].y)},
         OUTLINE_WIDTH));
-    array.markers.push_back(text("rooms", 1 + room_count + i, name,
+    array.markers.push_back(text(ROOMS_NAMESPACE, 1 + room_count + i, name,
                                  point(c[0].x + ROOM_LABEL_INSET_X, c[0].y - ROOM_LABEL_INSET_Y), ROOM_LABEL_HEIGHT));
   }
 }
@@ -105,14 +105,14 @@ visualization_msgs::MarkerArray points_of_interest_markers(const std::vector<Loc
     if (!std::isfinite(x) || !std::isfinite(y)) continue;
     const int id = static_cast<int>(i);
 
-    visualization_msgs::Marker dot = marker("points", id, visualization_msgs::Marker::SPHERE);
+    visualization_msgs::Marker dot = marker(POINTS_NAMESPACE, id, visualization_msgs::Marker::SPHERE);
     dot.pose.position = point(x, y);
     dot.scale.x = dot.scale.y = dot.scale.z = DOT_DIAMETER;
     dot.color = colour(1.0f, 0.55f, 0.0f, 1.0f);
     array.markers.push_back(dot);
 
     if (discs) {
-      visualization_msgs::Marker disc = marker("radius", id, visualization_msgs::Marker::CYLINDER);
+      visualization_msgs::Marker disc = marker(RADIUS_NAMESPACE, id, visualization_msgs::Marker::CYLINDER);
       disc.pose.position = point(x, y);
       disc.scale.x = disc.scale.y = diameter;
       disc.scale.z = DISC_THICKNESS;
@@ -120,7 +120,7 @@ visualization_msgs::MarkerArray points_of_interest_markers(const std::vector<Loc
       array.markers.push_back(disc);
     }
 
-    array.markers.push_back(text("labels", id, std::to_string(i + 1),
+    array.markers.push_back(text(LABELS_NAMESPACE, id, std::to_string(i + 1),
                                  point(x + POINT_LABEL_SHIFT, y + POINT_LABEL_SHIFT), POINT_LABEL_HEIGHT));
   }
   add_building(array);

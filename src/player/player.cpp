@@ -1,5 +1,6 @@
 #include "zel_video_player/player.h"
 
+#include "zel_video_player/names.h"
 #include "zel_video_player/ros_clock.h"
 #include "zel_video_player/world.h"
 
@@ -40,7 +41,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
   outputs.show_points(tracker->locations(), radius);
 
   // Subscribing last means no pose is handled before every field holds its first value.
-  pose_sub = this->node.subscribe("/amcl_pose", POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
+  pose_sub = this->node.subscribe(POSE_TOPIC, POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
                                   ros::TransportHints().tcpNoDelay());
 }
 

@@ -8,6 +8,7 @@
 
 #include "zel_video_player/diagnostics_conversion.h"
 #include "zel_video_player/marker_conversion.h"
+#include "zel_video_player/names.h"
 
 namespace zel {
 namespace {
@@ -22,7 +23,6 @@ constexpr uint32_t NOW_SHOWING_QUEUE = 10;
 // Labels are small: a few seconds of them wait for a subscriber that reads slowly.
 constexpr uint32_t FRAME_MEDIA_QUEUE = 300;
 
-constexpr const char* IMAGE_TOPIC = "/camera/image";
 constexpr uint32_t IMAGE_QUEUE = 1;
 constexpr const char* RAW_PLUGIN = "image_transport/raw";
 
@@ -67,9 +67,9 @@ RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
       private_node(private_node),
       raw_pub(this->node.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
       other_transports(advertise_other_transports(this->node)),
-      markers_pub(this->private_node.advertise<visualization_msgs::MarkerArray>("points_of_interest", 1, true)),
-      now_showing_pub(this->private_node.advertise<std_msgs::String>("now_showing", NOW_SHOWING_QUEUE, true)),
-      frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>("frame_media", FRAME_MEDIA_QUEUE)),
+      markers_pub(this->private_node.advertise<visualization_msgs::MarkerArray>(POINTS_OF_INTEREST_TOPIC, 1, true)),
+      now_showing_pub(this->private_node.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
+      frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       showing(std::make_shared<const std::string>()),
       failing(std::make_shared<const std::map<std::string, Failure>>()),
       image_rate_floor(IMAGE_RATE_FLOOR),
