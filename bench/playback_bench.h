@@ -18,6 +18,7 @@
 #include "measures.h"
 #include "process.h"
 #include "transport_floor.h"
+#include "zel_video_player/stop.h"
 
 namespace zel::bench {
 
@@ -154,11 +155,6 @@ struct CallgrindRun {
   std::uint64_t decode_instructions = 0;  // over the same frames of the clip
   std::map<std::string, std::int64_t> extra_by_function;  // node minus decode-only, per function
   std::uint64_t frames_received_in_window = 0;
-};
-
-class Interrupted : public std::runtime_error {
- public:
-  Interrupted() : std::runtime_error("interrupted") {}
 };
 
 // Throws Interrupted once the user has asked the benchmark to stop.

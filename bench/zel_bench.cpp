@@ -522,7 +522,7 @@ int main(int argc, char** argv) {
     }
     std::cerr << USAGE;
     return 2;
-  } catch (const Interrupted&) {
+  } catch (const zel::Interrupted&) {
     std::cerr << "interrupted; everything the benchmark started has been stopped" << std::endl;
     return 130;
   } catch (const std::exception& error) {

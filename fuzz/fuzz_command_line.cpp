@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const zel::ParseOutcome outcome = zel::parse_args(args, PROGRAM);
   const std::string usage = "usage: zel_tq0731QX [-h]";
   switch (outcome.kind) {
-    case zel::ParseOutcome::Kind::settings:
+    case zel::ParseOutcome::Kind::run:
       if (outcome.exit_status() != 0 || !outcome.text.empty()) fail("settings with a status or a text");
-      check_echo(outcome.settings);
+      check_echo(outcome.options);
       break;
     case zel::ParseOutcome::Kind::help:
       if (outcome.exit_status() != 0 || outcome.text.rfind(usage, 0) != 0) fail("help: " + outcome.text);

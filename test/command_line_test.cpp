@@ -13,8 +13,8 @@ ParseOutcome parse(std::vector<std::string> args) { return parse_args(args, "/op
 
 Settings parsed_settings(std::vector<std::string> args) {
   const ParseOutcome outcome = parse(std::move(args));
-  EXPECT_EQ(outcome.kind, Kind::settings) << outcome.text;
-  return outcome.settings;
+  EXPECT_EQ(outcome.kind, Kind::run) << outcome.text;
+  return outcome.options;
 }
 
 void expect_usage_error(std::vector<std::string> args, const std::string& message) {

@@ -37,10 +37,10 @@ TEST(LongArguments, OptionsAndStrayValuesAtAnyLength) {
 
   outcome = parse({"--num_locations", "-" + std::string(LONG, '0') + "3", "--radius", "-." + digits,
                    "--video_folder", std::string(LONG, 'f')});
-  ASSERT_EQ(outcome.kind, Kind::settings) << outcome.text.substr(0, 300);
-  EXPECT_EQ(outcome.settings.num_locations, -3);
-  EXPECT_NEAR(outcome.settings.radius, -1.0 / 3, 1e-15);
-  EXPECT_EQ(outcome.settings.video_folder.size(), LONG);
+  ASSERT_EQ(outcome.kind, Kind::run) << outcome.text.substr(0, 300);
+  EXPECT_EQ(outcome.options.num_locations, -3);
+  EXPECT_NEAR(outcome.options.radius, -1.0 / 3, 1e-15);
+  EXPECT_EQ(outcome.options.video_folder.size(), LONG);
 
   outcome = parse({"--radius", digits + "x", "--video_folder", "a"});
   ASSERT_EQ(outcome.kind, Kind::usage_error);

@@ -34,12 +34,7 @@ struct ClockOptions {
   double hz = 100.0;
 };
 
-struct ClockCommandLine {
-  enum class Kind { run, help, usage_error };
-  Kind kind = Kind::run;
-  ClockOptions options;
-  std::string text;
-};
+using ClockCommandLine = zel::CommandOutcome<ClockOptions>;
 
 const char* const USAGE = "usage: zel_sim_clock [-h] [--speed N] [--hz H]\n";
 
@@ -54,17 +49,11 @@ std::string help() {
          "  --hz H      messages a second of real time, at most 10000 (default 100)\n";
 }
 
-class UsageError {
- public:
-  explicit UsageError(std::string message) : message(std::move(message)) {}
-  std::string message;
-};
-
 double positive_value(const std::string& option, const std::string& text, double most,
                       const std::string& expectation) {
   const auto value = zel::parse_real(text);
   if (!value || !std::isfinite(*value) || *value <= 0.0 || *value > most) {
-    throw UsageError(option + " needs " + expectation + ", not '" + text + "'");
+    throw zel::UsageError(option + " needs " + expectation + ", not '" + text + "'");
   }
   return *value;
 }
@@ -82,14 +71,14 @@ ClockCommandLine parse_clock_args(const std::vector<std::string>& args) {
       }
       const auto equals = arg.find('=');
       const std::string option = arg.substr(0, equals);
-      if (option != "--speed" && option != "--hz") throw UsageError("unknown argument '" + arg + "'");
+      if (option != "--speed" && option != "--hz") throw zel::UsageError("unknown argument '" + arg + "'");
       std::string value;
       if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        throw UsageError(arg + " needs a value");
+        throw zel::UsageError(arg + " needs a value");
       }
       if (option == "--speed") {
         result.options.speed =
@@ -98,9 +87,9 @@ ClockCommandLine parse_clock_args(const std::vector<std::string>& args) {
         result.options.hz = positive_value(option, value, MOST_HZ, "a positive number of at most 10000");
       }
     }
-  } catch (const UsageError& error) {
+  } catch (const zel::UsageError& error) {
     result.kind = ClockCommandLine::Kind::usage_error;
-    result.text = std::string(USAGE) + "zel_sim_clock: error: " + error.message + "\n";
+    result.text = std::string(USAGE) + "zel_sim_clock: error: " + error.what() + "\n";
   }
   return result;
 }

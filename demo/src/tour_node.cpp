@@ -11,8 +11,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <iostream>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -37,6 +37,7 @@
 #include "zel_video_player/demo/tour_options.h"
 #include "zel_video_player/demo/tour_report.h"
 #include "zel_video_player/names.h"
+#include "zel_video_player/stop.h"
 #include "zel_video_player/text_form.h"
 
 namespace {
@@ -58,8 +59,6 @@ class TourFailed : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-class Interrupted {};
 
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -135,7 +134,7 @@ class TourNode {
 
  private:
   void check_running() const {
-    if (!ros::ok()) throw Interrupted();
+    if (!ros::ok()) throw zel::Interrupted();
   }
 
   void connect() {
@@ -438,7 +437,7 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   try {
     return run(argc, argv);
-  } catch (const Interrupted&) {
+  } catch (const zel::Interrupted&) {
     std::cerr << "zel_tour: stopped before the end of the tour" << std::endl;
     return 130;
   } catch (const std::exception& error) {

@@ -9,12 +9,6 @@
 namespace zel::demo {
 namespace {
 
-class UsageError {
- public:
-  explicit UsageError(std::string message) : message(std::move(message)) {}
-  std::string message;
-};
-
 double real_value(const std::string& option, const std::string& text, const std::function<bool(double)>& valid,
                   const std::string& expectation) {
   const auto value = parse_real(text);
@@ -91,7 +85,7 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
     if (options.output_dir.empty()) throw UsageError("--output_dir needs a folder");
   } catch (const UsageError& error) {
     result.kind = TourCommandLine::Kind::usage_error;
-    result.text = tour_help().substr(0, tour_help().find("\n\n") + 1) + "zel_tour: error: " + error.message + "\n";
+    result.text = tour_help().substr(0, tour_help().find("\n\n") + 1) + "zel_tour: error: " + error.what() + "\n";
   }
   return result;
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "zel_video_player/command_outcome.h"
+
 namespace zel {
 
 struct Settings {
@@ -16,17 +18,8 @@ struct Settings {
   std::string video_folder;
 };
 
-// What the command line asks for. The entry prints `text` and ends with `exit_status` unless
-// settings came out.
-struct ParseOutcome {
-  enum class Kind { settings, help, usage_error };
-
-  Kind kind = Kind::settings;
-  Settings settings;
-  std::string text;  // help for standard output, or usage and error for standard error
-
-  int exit_status() const { return kind == Kind::usage_error ? 2 : 0; }
-};
+// What the command line asks for: to run with settings, help, or a usage error.
+using ParseOutcome = CommandOutcome<Settings>;
 
 // `args` excludes the program name and ROS remapping arguments; `program_path` names the program
 // in the usage line by its last path component.

@@ -225,12 +225,6 @@ struct OptionArgument {
   std::optional<std::string> joined_value;
 };
 
-class UsageError {
- public:
-  explicit UsageError(std::string message) : message(std::move(message)) {}
-  std::string message;
-};
-
 const DeclaredOption* find_exact(const std::string& name) {
   for (const auto& declared : declared_options()) {
     for (const auto& candidate : declared.names) {
@@ -389,7 +383,7 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
             outcome.text = help_text(prog);
             return outcome;
           }
-          outcome.settings.test = true;
+          outcome.options.test = true;
         }
         continue;
       }
@@ -401,7 +395,7 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
       } else {
         throw UsageError("argument " + display_names(declared) + ": expected one argument");
       }
-      apply_value(declared, value, outcome.settings);
+      apply_value(declared, value, outcome.options);
       if (declared.id == OptionId::video_folder) folder_given = true;
     }
     if (!folder_given) throw UsageError("the following arguments are required: --video_folder");
@@ -412,7 +406,7 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
     }
   } catch (const UsageError& error) {
     outcome.kind = ParseOutcome::Kind::usage_error;
-    outcome.text = usage_text(prog) + prog + ": error: " + error.message + "\n";
+    outcome.text = usage_text(prog) + prog + ": error: " + error.what() + "\n";
   }
   return outcome;
 }

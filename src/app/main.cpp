@@ -56,12 +56,12 @@ int run(int argc, char** argv) {
 
   std::vector<std::string> args;
   ros::removeROSArgs(argc, argv, args);
-  const zel::StartUp start =
+  const zel::ParseOutcome start =
       zel::start_up(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
-  if (start.kind == zel::StartUp::Kind::help) std::cout << start.text << std::flush;
-  if (start.kind == zel::StartUp::Kind::usage_error) std::cerr << start.text << std::flush;
-  if (start.kind != zel::StartUp::Kind::play) return start.exit_status();
-  const zel::Settings& settings = start.settings;
+  if (start.kind == zel::ParseOutcome::Kind::help) std::cout << start.text << std::flush;
+  if (start.kind == zel::ParseOutcome::Kind::usage_error) std::cerr << start.text << std::flush;
+  if (start.kind != zel::ParseOutcome::Kind::run) return start.exit_status();
+  const zel::Settings& settings = start.options;
 
   zel::RandomEngine engine = zel::make_unseeded_engine();
   try {

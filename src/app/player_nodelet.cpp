@@ -35,11 +35,11 @@ void ZELVideoPlayerNodelet::onInit() {
   // before the first clip is opened, when FFmpeg reads it.
   quiet_media_libraries();
   try {
-    const StartUp start = start_up(getMyArgv(), PROGRAM_NAME);
-    if (start.kind == StartUp::Kind::help) std::cout << start.text << std::flush;
-    if (start.kind == StartUp::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
-    if (start.kind != StartUp::Kind::play) return;
-    const Settings& settings = start.settings;
+    const ParseOutcome start = start_up(getMyArgv(), PROGRAM_NAME);
+    if (start.kind == ParseOutcome::Kind::help) std::cout << start.text << std::flush;
+    if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
+    if (start.kind != ParseOutcome::Kind::run) return;
+    const Settings& settings = start.options;
     player_.emplace(settings.video_folder, settings.num_locations, settings.radius, settings.test,
                     engine_, std::cout, getNodeHandle(), getPrivateNodeHandle());
   } catch (const Interrupted&) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "zel_video_player/command_outcome.h"
 #include "zel_video_player/demo/tour.h"
 
 namespace zel::demo {
@@ -16,15 +17,7 @@ struct TourOptions {
   bool sample_media = false;                 // name the sample clip seen in each kept frame
 };
 
-struct TourCommandLine {
-  enum class Kind { run, help, usage_error };
-
-  Kind kind = Kind::run;
-  TourOptions options;
-  std::string text;  // the help, or the usage error
-
-  int exit_status() const { return kind == Kind::usage_error ? 2 : 0; }
-};
+using TourCommandLine = CommandOutcome<TourOptions>;
 
 // `args` holds neither the program name nor ROS remapping arguments.
 TourCommandLine parse_tour_args(const std::vector<std::string>& args);
