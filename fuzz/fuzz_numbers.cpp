@@ -11,6 +11,7 @@
 
 #include "text_form_rules.h"
 #include "zel_video_player/command_line.h"
+#include "zel_video_player/number_text.h"
 
 namespace {
 

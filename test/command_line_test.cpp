@@ -1,4 +1,5 @@
 #include "zel_video_player/command_line.h"
+#include "zel_video_player/number_text.h"
 
 #include <cmath>
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "zel_video_player/command_line.h"
+#include "zel_video_player/number_text.h"
 
 namespace zel {
 namespace {

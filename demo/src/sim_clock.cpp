@@ -14,7 +14,8 @@
 #include <ros/ros.h>
 #include <rosgraph_msgs/Clock.h>
 
-#include "zel_video_player/command_line.h"
+#include "zel_video_player/command_outcome.h"
+#include "zel_video_player/number_text.h"
 #include "zel_video_player/stop_signals.h"
 #include "zel_video_player/text_form.h"
 

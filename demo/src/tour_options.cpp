@@ -4,7 +4,8 @@
 #include <functional>
 #include <map>
 
-#include "zel_video_player/command_line.h"
+#include "zel_video_player/command_outcome.h"
+#include "zel_video_player/number_text.h"
 
 namespace zel::demo {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <regex>
 
-#include "zel_video_player/command_line.h"
+#include "zel_video_player/number_text.h"
 
 namespace zel::demo {
 namespace {

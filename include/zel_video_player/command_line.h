@@ -1,10 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "zel_video_player/command_outcome.h"
@@ -24,12 +22,6 @@ using ParseOutcome = CommandOutcome<Settings>;
 // `args` excludes the program name and ROS remapping arguments; `program_path` names the program
 // in the usage line by its last path component.
 ParseOutcome parse_args(const std::vector<std::string>& args, const std::string& program_path);
-
-// Decimal digits with an optional sign and surrounding blanks.
-std::optional<std::int64_t> parse_integer(std::string_view text);
-
-// Decimal notation with optional sign, fraction and exponent, or inf, infinity, nan in any case.
-std::optional<double> parse_real(std::string_view text);
 
 // The four settings as echoed at start-up, each line indented by nine spaces.
 std::vector<std::string> settings_echo_lines(const Settings& settings);
