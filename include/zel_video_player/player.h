@@ -21,9 +21,18 @@
 
 namespace zel {
 
-// The running node: follows the robot's pose and plays what belongs to where it stands. Pose
-// messages arrive on whichever thread serves `node`'s callback queue (the program's pose spinner,
-// or a nodelet manager's); the thread that calls main_loop plays.
+// The running node: follows the robot's pose and plays what belongs to where it stands.
+//
+// Its threads, and what each may touch:
+// - the pose thread (the program's pose spinner, or a nodelet manager's worker) runs
+//   pose_callback: it writes the play state and draws from the random engine, under their locks;
+// - the playing thread (the program's main thread, or the nodelet's own) runs main_loop: it reads
+//   the play state and owns the playback engine and every frame and message it sends;
+// - the clip worker opens the next clip ahead and releases the last; it touches only the clips it
+//   is handed (clip_opener.h);
+// - the diagnostics thread reads the play state and what the outputs noted, as atomics or values
+//   replaced whole (ros_outputs.h);
+// - the program's master watch only registers the node again with a master that restarted.
 class ZELVideoPlayer {
  public:
   // ros::init must have run. `engine` and `out` must outlive the player. Throws Interrupted when

@@ -34,8 +34,8 @@ std::string type_name(const std::exception& error) {
 }
 
 // A stop shuts ROS down on roscpp's own thread; wait for that to finish before the process tears
-// down the library it is still using.
-int stopped() {
+// down the library it is still using. A stop is a normal end.
+int shut_down_ros() {
   ros::shutdown();
   return 0;
 }
@@ -52,7 +52,7 @@ int run(int argc, char** argv) {
   ros::init(init_argc, init_args.data(), zel::NODE_NAME, ros::init_options::NoSigintHandler);
   // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
   ros::start();
-  if (!ros::ok() || zel::stop_signal_received()) return stopped();
+  if (!ros::ok() || zel::stop_signal_received()) return shut_down_ros();
 
   std::vector<std::string> args;
   ros::removeROSArgs(argc, argv, args);
@@ -75,7 +75,7 @@ int run(int argc, char** argv) {
     zelplayer.main_loop();
   } catch (const zel::Interrupted&) {
   }
-  return stopped();
+  return shut_down_ros();
 }
 
 }  // namespace
