@@ -56,17 +56,6 @@ TEST_F(EntryTest, HelpAfterTheNodeStarts) {
   EXPECT_EQ(result.out.find("Using arguments:"), std::string::npos);
 }
 
-TEST_F(EntryTest, UsageErrorsEndWithStatusTwo) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"--video_folder", "x", "stray"}, {"--num_locations", "2.5", "--video_folder", "x"}}) {
-    const Run result = run(args);
-    EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("usage: zel_tq0731QX"), std::string::npos) << result.err;
-    EXPECT_NE(result.err.find("zel_tq0731QX: error: "), std::string::npos) << result.err;
-    EXPECT_NE(result.out.find("ZEL Video Player Node started"), std::string::npos);
-  }
-}
-
 TEST_F(EntryTest, EchoesSettingsAsTypedAndAppendsTheSlashForTheCheck) {
   const std::string folder = scratch_.path() + "/nowhere";
   const Run result = run({"--video_folder", folder, "--radius", "2", "--n", "-3", "--test"});

@@ -272,7 +272,7 @@ TEST_F(HardeningTest, BrokenClipsAreReportedOnceWhileTheNodeWaitsCalmly) {
     const auto reports = lines_containing(node.err(), paths[i]);
     // Repeats of one failure are held back for ten seconds; the decoders' own lines stay unsaid.
     EXPECT_LE(reports.size(), 1u) << label << "\n" << node.err();
-    EXPECT_EQ(node.err().find("Premature end of JPEG file"), std::string::npos) << label;
+    for (const auto& line : split_lines(node.err())) EXPECT_NE(line.find("ZEL video player: "), std::string::npos) << label;
     if (!cases[i].problem.empty()) {
       ASSERT_EQ(reports.size(), 1u) << label << "\n" << node.err();
       EXPECT_NE(reports[0].find(paths[i] + " " + cases[i].problem), std::string::npos) << reports[0];

@@ -81,18 +81,6 @@ TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
   EXPECT_LT(elapsed, 2.0 * TIMING_SLACK);
 }
 
-TEST_F(PlayerTest, StillPublishesTheSameMessageEachTime) {
-  write_still(folder_ + "dog.jpg", 2);
-  EXPECT_TRUE(player_->play_still("dog", 0.2, 30));
-  settle();
-  const auto images = recorder_.images();
-  ASSERT_EQ(images.size(), 6u);
-  for (const auto& image : images) {
-    EXPECT_EQ(image, images.front());
-    EXPECT_EQ(identity_of(image).clip_code, 2);
-  }
-}
-
 TEST_F(PlayerTest, TestModeListsTheFourFixedPointsWhateverTheCount) {
   player_.reset();
   EXPECT_EQ(listing_.str(),

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <regex>
 #include <set>
 #include <thread>
@@ -63,17 +61,6 @@ class ProgramTest : public ::testing::Test {
     return result;
   }
 
-  double cpu_seconds() const {
-    std::ifstream stat("/proc/" + std::to_string(program_->pid()) + "/stat");
-    std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(content.substr(content.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-      if (i == 14 || i == 15) ticks += std::stol(field);
-    }
-    return ticks / double(::sysconf(_SC_CLK_TCK));
-  }
 
   TempDir scratch_;
   std::string media_;
@@ -264,38 +251,6 @@ TEST_F(ProgramTest, RemappedImageTopicCarriesTheFrames) {
   ImageRecorder recorder("/front/image");
   start({"/camera/image:=/front/image"});
   EXPECT_TRUE(recorder.wait_for_count(5, 10.0 * TIMING_SLACK));
-}
-
-TEST_F(ProgramTest, BrokenEmptyClipNeitherSpinsNorFloodsTheLog) {
-  // Megabytes of garbage, which FFmpeg reads through on every attempt to open them.
-  std::ofstream garbage(media_ + "/empty.mp4", std::ios::trunc | std::ios::binary);
-  std::mt19937 noise(7);
-  for (int i = 0; i < 3'000'000; ++i) garbage.put(static_cast<char>(noise()));
-  garbage.close();
-  start();
-  std::this_thread::sleep_for(1s);
-  const auto line_count = [&] { return split_lines(program_->out()).size() + split_lines(program_->err()).size(); };
-  const std::size_t lines_before = line_count();
-  const double cpu_before = cpu_seconds();
-  std::this_thread::sleep_for(5s);
-  EXPECT_LT(cpu_seconds() - cpu_before, cpu_seconds_bound(1.0, 5.0));
-  EXPECT_LE(line_count() - lines_before, 15u) << program_->out() << program_->err();
-  program_->signal(SIGINT);
-  EXPECT_EQ(program_->wait_for(5s * TIMING_SLACK), 0);
-  const auto reports = lines_containing(program_->err(), media_ + "/empty.mp4 cannot be opened");
-  EXPECT_EQ(reports.size(), 1u) << program_->err();
-  EXPECT_EQ(split_lines(program_->err()).size(), 1u) << program_->err();
-}
-
-TEST_F(ProgramTest, MissingMediaStopsTheStartWithStatusOne) {
-  fs::remove(media_ + "/dog.mp4");
-  std::vector<std::string> args{ZEL_PROGRAM, "--video_folder", media_};
-  Process program(args, {{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()}}, scratch_.path());
-  EXPECT_EQ(program.wait_for(20s * TIMING_SLACK), 1);
-  EXPECT_NE(program.err().find("Element " + media_ + "/dog{.mp4/.jpg} does not exist! Please add it to the video folder."),
-            std::string::npos)
-      << program.err();
-  EXPECT_EQ(program.out().find("ZEL video player:"), std::string::npos) << program.out();
 }
 
 }  // namespace
