@@ -113,7 +113,11 @@ TEST_F(ProgramTest, FramesFlowAtAboutThirtyPerSecond) {
 }
 
 TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
-  ros::param::set("/use_sim_time", true);
+  // For this test's program only: the tests after it in this process start theirs on wall time.
+  struct SimulatedTime {
+    SimulatedTime() { ros::param::set("/use_sim_time", true); }
+    ~SimulatedTime() { ros::param::del("/use_sim_time"); }
+  } simulated_time;
   ImageRecorder recorder("/camera/image");
   std::string frequency_message;
   std::mutex diagnostics_mutex;
