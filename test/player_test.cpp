@@ -1,7 +1,6 @@
 // The player object inside this process, beside a private master: what its frames look like on
-// the topic, its listing and its poses. Playback's own rules are tested on a fake clock.
+// the topic and its listing. Playback's own rules are tested on a fake clock.
 #include <cv_bridge/cv_bridge.h>
-#include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -13,16 +12,6 @@
 
 namespace zel::testing {
 namespace {
-
-geometry_msgs::PoseWithCovarianceStamped::ConstPtr pose_at(double x, double y) {
-  auto pose = boost::make_shared<geometry_msgs::PoseWithCovarianceStamped>();
-  pose->header.frame_id = "map";
-  pose->pose.pose.position.x = x;
-  pose->pose.pose.position.y = y;
-  pose->pose.pose.position.z = 7.0;
-  pose->pose.pose.orientation.w = 1.0;
-  return pose;
-}
 
 FrameIdentity identity_of(const sensor_msgs::ImageConstPtr& image) {
   return identify(cv_bridge::toCvShare(image, "bgr8")->image);
@@ -103,28 +92,6 @@ TEST_F(PlayerTest, GeneratedPointsAreListedAndEmptyListsHaveOnlyTheHeading) {
   ZELVideoPlayer some(folder_, 3, 7.0, false, engine_, listing);
   EXPECT_EQ(listing.str(),
             "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n    3. (7.0, 7.0)\n");
-}
-
-TEST_F(PlayerTest, PosesOnTheTopicMoveThePlayerBetweenPoints) {
-  ros::NodeHandle node;
-  ros::Publisher poses = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
-  const ros::WallTime deadline = ros::WallTime::now() + ros::WallDuration(10.0);
-  while (poses.getNumSubscribers() == 0 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
-  poses.publish(pose_at(10.6, 2.35));
-  while (player_->location() != 3 && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
-  EXPECT_EQ(player_->location(), 3);
-  const PlaylistPtr playlist = player_->to_play();
-  EXPECT_GE(playlist->size(), 1u);
-  EXPECT_LE(playlist->size(), 2u);
-  poses.publish(pose_at(0.0, 0.0));
-  while (player_->location() != NO_LOCATION && ros::WallTime::now() < deadline) ros::WallDuration(0.01).sleep();
-  EXPECT_EQ(*player_->to_play(), Playlist{"empty"});
-  player_.reset();
-  const std::string printed = listing_.str();
-  EXPECT_NE(printed.find("Inside radius of point of interest of location 4\nPlaylist is now: ['"),
-            std::string::npos)
-      << printed;
-  EXPECT_NE(printed.find("Out of point of interest, playing empty video.\n"), std::string::npos);
 }
 
 TEST(PlayerGeometry, DistanceAndRoomsThroughRosPoints) {
