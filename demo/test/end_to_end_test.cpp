@@ -4,13 +4,14 @@
 
 #include <algorithm>
 #include <regex>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/process.h"
 #include "zel_video_player/demo/pictures.h"
-#include "player_output.h"
 #include "zel_video_player/demo/sample_media.h"
 
 namespace zel::demo {
@@ -32,6 +33,41 @@ const std::string DWELL_SECONDS = "6";
 #else
 const std::string DWELL_SECONDS = "2";
 #endif
+
+// What the player printed, read back: an account of what it chose that does not depend on the
+// topics the tour reads.
+struct Arrival {
+  std::size_t number;
+  std::vector<std::string> playlist;
+};
+struct PlayerAccount {
+  std::size_t points = 0;
+  std::vector<Arrival> arrivals;
+  bool left_at_the_end = false;
+};
+
+PlayerAccount read_player_account(const std::string& log) {
+  static const std::regex listed(R"(    [0-9]+\. \(.*\))");
+  static const std::regex arrival(R"(Inside radius of point of interest of location ([0-9]+))");
+  static const std::regex name(R"('([^']*)')");
+  PlayerAccount account;
+  std::smatch match;
+  for (const auto& line : testing::split_lines(log)) {
+    if (std::regex_match(line, listed)) {
+      ++account.points;
+    } else if (std::regex_match(line, match, arrival)) {
+      account.arrivals.push_back({std::stoul(match[1]), {}});
+      account.left_at_the_end = false;
+    } else if (line.rfind("Playlist is now: ", 0) == 0 && !account.arrivals.empty()) {
+      for (auto it = std::sregex_iterator(line.begin(), line.end(), name); it != std::sregex_iterator(); ++it) {
+        account.arrivals.back().playlist.push_back((*it)[1]);
+      }
+    } else if (line == "Out of point of interest, playing empty video.") {
+      account.left_at_the_end = true;
+    }
+  }
+  return account;
+}
 
 std::vector<std::string> with_remapping(std::vector<std::string> args) {
   args.insert(args.end(), REMAPPED.begin(), REMAPPED.end());
@@ -60,12 +96,11 @@ TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
   EXPECT_NE(tour.out().find("Map: " + out_dir + "/zel_tour_map.png"), std::string::npos) << tour.out();
   EXPECT_NE(tour.out().find("Contact sheet: " + out_dir + "/zel_tour_contact_sheet.png"), std::string::npos);
 
-  PlayerOutput said;
-  for (const auto& line : testing::split_lines(testing::read_file(player_log))) said.add_line(line);
-  ASSERT_EQ(said.points().size(), 4u);
-  ASSERT_EQ(said.arrivals().size(), 4u) << testing::read_file(player_log);
-  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(said.arrivals()[i].number, i + 1);
-  EXPECT_FALSE(said.current()) << "the tour ends away from every point";
+  const PlayerAccount said = read_player_account(testing::read_file(player_log));
+  ASSERT_EQ(said.points, 4u);
+  ASSERT_EQ(said.arrivals.size(), 4u) << testing::read_file(player_log);
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(said.arrivals[i].number, i + 1);
+  EXPECT_TRUE(said.left_at_the_end) << "the tour ends away from every point";
 
   const cv::Mat map = cv::imread(out_dir + "/zel_tour_map.png");
   EXPECT_EQ(map.size(), map_size());
@@ -76,7 +111,7 @@ TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
   for (std::size_t i = 0; i < 4; ++i) {
     const auto shown = recognise_sample_frame(sheet(layout.tiles[i + 1]));
     ASSERT_TRUE(shown) << "point " << i + 1;
-    const auto& playlist = said.arrivals()[i].playlist;
+    const auto& playlist = said.arrivals[i].playlist;
     EXPECT_NE(std::find(playlist.begin(), playlist.end(), *shown), playlist.end())
         << "point " << i + 1 << " shows " << *shown;
     // The media the frame's own label named, as the tour wrote it beside the frame.
@@ -122,10 +157,9 @@ TEST(DemoEndToEnd, TourFollowsTheSimulatedClock) {
   EXPECT_GT(walked, 2.5) << "a clock faster than asked";
   EXPECT_LT(walked, 9.0) << "a tour on the wall clock takes 15 s";
 
-  PlayerOutput said;
-  for (const auto& line : testing::split_lines(testing::read_file(player_log))) said.add_line(line);
-  EXPECT_EQ(said.arrivals().size(), 4u) << testing::read_file(player_log);
-  EXPECT_FALSE(said.current()) << "the tour ends away from every point";
+  const PlayerAccount said = read_player_account(testing::read_file(player_log));
+  EXPECT_EQ(said.arrivals.size(), 4u) << testing::read_file(player_log);
+  EXPECT_TRUE(said.left_at_the_end) << "the tour ends away from every point";
 }
 
 TEST(DemoEndToEnd, TourWithoutAPlayerGivesUpAndSaysWhy) {
