@@ -146,32 +146,18 @@ struct UsageCase {
   std::string error;
 };
 
-TEST_F(HardeningTest, EveryClassOfCommandLineErrorEndsWithStatusTwoAndSaysWhich) {
+// Every class of message is the parser's own (ParseArgs); here, that the program ends with it.
+TEST_F(HardeningTest, CommandLineErrorsEndWithStatusTwoAndSayWhich) {
   // Arguments of that length crashed the parser's regular expressions.
   const std::string long_number = "-" + std::string(120000, '7');
   const std::vector<UsageCase> cases{
       {{"--test", "--num_locations", "3"}, "the following arguments are required: --video_folder"},
-      {{"--bogus", "--video_folder", "m"}, "unrecognized arguments: --bogus"},
-      {{"--video_folder", "m", "stray", "-x"}, "unrecognized arguments: stray -x"},
       {{"--video_folder", "m", long_number}, "unrecognized arguments: " + long_number},
-      {{"--video_folder"}, "argument --video_folder: expected one argument"},
-      {{"--radius", "--test", "--video_folder", "m"}, "argument --radius: expected one argument"},
-      {{"--test=1", "--video_folder", "m"}, "argument --test: ignored explicit argument '1'"},
-      {{"--num_locations", "2.5", "--video_folder", "m"}, "argument --num_locations: invalid int value: '2.5'"},
       {{"--num_locations", long_number, "--video_folder", "m"},
        "argument --num_locations: invalid int value: '" + long_number + "'"},
-      {{"--radius", "1,5", "--video_folder", "m"}, "argument --radius: invalid float value: '1,5'"},
-      {{"--radius", "\xff\xfe", "--video_folder", "m"}, "argument --radius: invalid float value: '\xff\xfe'"},
-      {{"--=x", "--video_folder", "m"},
-       "ambiguous option: --=x could match --help, --test, --num_locations, --radius, --video_folder"},
   };
-  // A few at a time: each one registers with the master before it reads its arguments.
-  constexpr std::size_t AT_ONCE = 4;
   std::vector<std::unique_ptr<Process>> runs;
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    if (i >= AT_ONCE) runs[i - AT_ONCE]->wait_for(START_TIMEOUT);
-    runs.push_back(start(cases[i].args));
-  }
+  for (const auto& c : cases) runs.push_back(start(c.args));
   for (std::size_t i = 0; i < cases.size(); ++i) {
     Process& run = *runs[i];
     const std::string label = cases[i].error.substr(0, 80);
