@@ -132,9 +132,6 @@ class RecordingSink : public FrameSink {
   std::function<void(std::size_t)> on_send = [](std::size_t) {};
 
  private:
-  static std::string media_file_name(const std::string& name, MediaKind kind) {
-    return name + (kind == MediaKind::still ? ".jpg" : ".mp4");
-  }
   void note(std::string event) {
     const std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(std::move(event));

@@ -2,10 +2,6 @@
 
 namespace zel {
 
-std::string media_file_name(const std::string& clip_name, MediaKind kind) {
-  return clip_name + (kind == MediaKind::still ? ".jpg" : ".mp4");
-}
-
 std_msgs::String now_showing_message(const std::string& media_file) {
   std_msgs::String message;
   message.data = media_file;

@@ -15,6 +15,10 @@ std::optional<struct stat> stat_following_links(const std::string& path) {
 
 }  // namespace
 
+std::string media_file_name(const std::string& clip_name, MediaKind kind) {
+  return clip_name + (kind == MediaKind::still ? ".jpg" : ".mp4");
+}
+
 std::string video_path(const std::string& folder, const std::string& clip_name) {
   return folder + clip_name + ".mp4";
 }
