@@ -6,7 +6,6 @@
 #include <diagnostic_msgs/KeyValue.h>
 #include <std_msgs/String.h>
 
-
 namespace zel {
 
 std_msgs::String now_showing_message(const std::string& media_file);
