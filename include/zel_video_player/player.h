@@ -52,7 +52,7 @@ class ZELVideoPlayer {
   void main_loop() { playback.main_loop(); }
 
   // Ends main_loop within a frame period, from any thread, while ROS runs on.
-  void request_stop() { shared.request_stop(); }
+  void request_stop() { play_state.request_stop(); }
 
   void pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg);
 
@@ -72,8 +72,8 @@ class ZELVideoPlayer {
   bool roll_dice(double probability);
   static double distance(const geometry_msgs::Point& a, const geometry_msgs::Point& b);
 
-  int location() const { return shared.location(); }
-  PlaylistPtr to_play() const { return shared.to_play(); }
+  int location() const { return play_state.location(); }
+  PlaylistPtr to_play() const { return play_state.to_play(); }
   const std::vector<Location>& locations() const { return tracker->locations(); }
 
   // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
@@ -87,8 +87,8 @@ class ZELVideoPlayer {
   ros::Subscriber pose_sub;
   const std::string video_folder_path;
   const bool test;
-  PlayState shared;  // `location` and `to_play`, the two values the pose thread hands over
-  RosOutputs outputs{shared, node, private_node};  // the frames, and what RViz and the diagnostics show of the node
+  PlayState play_state;  // `location` and `to_play`, the two values the pose thread hands over
+  RosOutputs outputs{play_state, node, private_node};  // the frames, and what RViz and the diagnostics show of the node
   const std::unique_ptr<const Clock> clock;
   Playback playback;
   const double radius;

@@ -23,7 +23,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
       video_folder_path(video_folder),
       test(test),
       clock(make_ros_clock()),
-      playback(video_folder, shared, *clock, outputs, shutting_down),
+      playback(video_folder, play_state, *clock, outputs, shutting_down),
       radius(radius),
       n_sample(N_SAMPLE),
       out(out),
@@ -37,7 +37,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
     out << "ZEL video player: Generated locations:" << std::endl;
   }
   print_listing(points);
-  tracker.emplace(std::move(points), radius, n_sample, shared, engine, out);
+  tracker.emplace(std::move(points), radius, n_sample, play_state, engine, out);
   outputs.show_points(tracker->locations(), radius);
 
   // Subscribing last means no pose is handled before every field holds its first value.
