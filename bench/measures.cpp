@@ -51,13 +51,25 @@ ProcessCpu process_cpu(pid_t pid) {
   return {std::stod(values[11]) / tick, std::stod(values[12]) / tick, std::stoull(values[7])};
 }
 
-std::int64_t resident_bytes(pid_t pid) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/status");
+MemoryUse memory_use(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  MemoryUse use;
   std::string line;
   while (std::getline(file, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+    std::istringstream fields(line);
+    std::string key;
+    std::int64_t kib = 0;
+    if (!(fields >> key >> kib)) continue;
+    if (key == "Rss:") use.resident_bytes += kib * 1024;
+    if (key == "Private_Clean:" || key == "Private_Dirty:") use.private_bytes += kib * 1024;
+    if (key == "Anonymous:") use.anonymous_bytes += kib * 1024;
   }
-  return -1;
+  return use;
+}
+
+MemoryUse MemoryUse::most(const MemoryUse& other) const {
+  return {std::max(resident_bytes, other.resident_bytes), std::max(private_bytes, other.private_bytes),
+          std::max(anonymous_bytes, other.anonymous_bytes)};
 }
 
 double machine_busy_seconds() {

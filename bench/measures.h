@@ -24,7 +24,17 @@ struct ProcessCpu {
   ProcessCpu& operator+=(const ProcessCpu& more);
 };
 ProcessCpu process_cpu(pid_t pid);
-std::int64_t resident_bytes(pid_t pid);
+// From /proc/PID/smaps_rollup. Private pages are mapped by no other process: the heap, stacks and
+// other anonymous memory, and the pages of libraries that no other process has in memory, which
+// come and go with the other programs on the machine. Anonymous memory leaves those out.
+struct MemoryUse {
+  std::int64_t resident_bytes = 0;   // Rss
+  std::int64_t private_bytes = 0;    // Private_Clean + Private_Dirty
+  std::int64_t anonymous_bytes = 0;  // Anonymous
+
+  MemoryUse most(const MemoryUse& other) const;  // the larger of each
+};
+MemoryUse memory_use(pid_t pid);
 int open_descriptors(pid_t pid);
 // CPU seconds the whole machine has spent busy (all cores, every process, the kernel).
 double machine_busy_seconds();

@@ -277,7 +277,7 @@ CostRun PlaybackBench::measure_cost(const ClipFormat& format, int subscribers) {
     pause_for(options_.window_seconds);
     const std::size_t cursor_after = probe_->count();
     const ProcessCpu node_window = process_cpu(player->pid()) - node_before;
-    run.resident_bytes = std::max(run.resident_bytes, resident_bytes(player->pid()));
+    run.memory = run.memory.most(memory_use(player->pid()));
 
     player->signal(SIGSTOP);
     decoder->signal(SIGCONT);
@@ -383,7 +383,7 @@ SoakRun PlaybackBench::soak(const ClipFormat& format) {
       next_pose += SOAK_POSE_PERIOD;
     }
     if (now >= next_sample) {
-      run.samples.push_back({now - start, resident_bytes(player->pid()), open_descriptors(player->pid())});
+      run.samples.push_back({now - start, memory_use(player->pid()), open_descriptors(player->pid())});
       next_sample += 1.0;
     }
     pause_for(std::max(0.0, std::min(next_pose, next_sample) - now_seconds()));

@@ -57,7 +57,7 @@ struct CostRun {
   // Differences of consecutive decode times: a frame published right after its decode arrives
   // this much later or earlier than one period after the frame before.
   std::vector<double> decode_steps;
-  std::int64_t resident_bytes = 0;
+  MemoryUse memory;  // the most of each figure over the windows
   TransportCost transport_floor;  // per frame of this size, to one subscriber, without ROS
 
   double node_cpu_per_frame() const { return node_cpu.seconds() / static_cast<double>(frames_published); }
@@ -75,7 +75,7 @@ struct SwitchRun {
 
 struct SoakSample {
   double seconds;
-  std::int64_t resident_bytes;
+  MemoryUse memory;
   int descriptors;
 };
 

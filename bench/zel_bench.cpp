@@ -37,6 +37,8 @@ constexpr double INSTRUCTION_RATIO_TARGET = 1.10;
 constexpr double SWITCH_ALLOWANCE_SECONDS = 0.015;
 constexpr double NODELET_CPU_TARGET = 1.05;
 constexpr double GROWTH_TARGET_BYTES = 1.0 * MIB;
+constexpr double PRIVATE_TARGET_1080_MIB = 100;
+constexpr double PRIVATE_TARGET_480_MIB = 44;
 
 constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
@@ -190,65 +192,89 @@ void report_switches(Report& report, const std::vector<SwitchRun>& runs) {
   }
 }
 
-// Least-squares slope of the resident set, in bytes per second.
-double resident_trend(const std::vector<SoakSample>& samples) {
+using MemoryFigure = std::int64_t MemoryUse::*;
+
+// Least-squares slope of a soak's figure against time, in bytes per second.
+double trend(const std::vector<SoakSample>& samples, MemoryFigure figure) {
   double mean_t = 0, mean_r = 0;
   for (const auto& sample : samples) {
     mean_t += sample.seconds;
-    mean_r += static_cast<double>(sample.resident_bytes);
+    mean_r += static_cast<double>(sample.memory.*figure);
   }
   mean_t /= static_cast<double>(samples.size());
   mean_r /= static_cast<double>(samples.size());
   double covariance = 0, variance = 0;
   for (const auto& sample : samples) {
-    covariance += (sample.seconds - mean_t) * (static_cast<double>(sample.resident_bytes) - mean_r);
+    covariance += (sample.seconds - mean_t) * (static_cast<double>(sample.memory.*figure) - mean_r);
     variance += (sample.seconds - mean_t) * (sample.seconds - mean_t);
   }
   return variance > 0 ? covariance / variance : 0;
 }
 
-void report_memory(Report& report, const std::vector<CostRun>& cost_runs, const SoakRun& soak) {
-  report.heading("4. Memory");
-  for (const auto& run : cost_runs) {
-    if (run.format.height != 1080) continue;
-    report.line(format("   resident set while playing %s: %.1f MiB", run.format.label().c_str(),
-                       static_cast<double>(run.resident_bytes) / MIB));
-  }
+double private_target_bytes(const ClipFormat& format) {
+  return (format.height >= 1080 ? PRIVATE_TARGET_1080_MIB : PRIVATE_TARGET_480_MIB) * MIB;
+}
+
+void report_soak(Report& report, const SoakRun& soak) {
   std::vector<SoakSample> settled;
   for (const auto& sample : soak.samples) {
     if (sample.seconds >= soak.warm_up_seconds) settled.push_back(sample);
-  }
-  constexpr std::size_t EDGE = 5;
-  if (settled.size() < 2 * EDGE) {
-    report.line("   soak too short to tell growth: raise --soak-seconds");
-    return;
-  }
-  auto edge_median = [&](std::size_t from) {
-    std::vector<double> values;
-    for (std::size_t i = from; i < from + EDGE; ++i) values.push_back(static_cast<double>(settled[i].resident_bytes));
-    return median(values);
-  };
-  const double start = edge_median(0);
-  const double end = edge_median(settled.size() - EDGE);
-  const double growth = end - start;
-  const double trend_per_minute = resident_trend(settled) * 60.0;
-  int fewest = settled.front().descriptors;
-  int most = fewest;
-  for (const auto& sample : settled) {
-    fewest = std::min(fewest, sample.descriptors);
-    most = std::max(most, sample.descriptors);
   }
   report.line(format("   soak: %.0f s at %s, the point changing every 0.3 s (%d changes, %llu frames received), "
                      "warm-up %.0f s",
                      soak.seconds, soak.format.label().c_str(), soak.switches,
                      static_cast<unsigned long long>(soak.frames_received), soak.warm_up_seconds));
-  report.line(format("   resident set after warm-up %.2f MiB, at the end %.2f MiB: growth %+.2f MiB (trend %+.3f MiB/min)"
-                     "   target < 1 MiB: %s",
-                     start / MIB, end / MIB, growth / MIB, trend_per_minute / MIB,
+  constexpr std::size_t EDGE = 5;
+  if (settled.size() < 2 * EDGE) {
+    report.line("   soak too short to tell growth: raise --soak-seconds");
+    return;
+  }
+  MemoryUse most;
+  for (const auto& sample : settled) most = most.most(sample.memory);
+  const auto edge_median = [&](std::size_t from, MemoryFigure figure) {
+    std::vector<double> values;
+    for (std::size_t i = from; i < from + EDGE; ++i) values.push_back(static_cast<double>(settled[i].memory.*figure));
+    return median(values);
+  };
+  const auto figure_line = [&](const char* name, MemoryFigure figure) {
+    const double start = edge_median(0, figure);
+    const double end = edge_median(settled.size() - EDGE, figure);
+    return format("   %-9s after warm-up %7.2f MiB, at the end %7.2f MiB, at most %7.2f MiB: growth %+6.2f MiB (trend "
+                  "%+.3f MiB/min)",
+                  name, start / MIB, end / MIB, static_cast<double>(most.*figure) / MIB, (end - start) / MIB,
+                  trend(settled, figure) * 60.0 / MIB);
+  };
+  const double target = private_target_bytes(soak.format);
+  const double growth = edge_median(settled.size() - EDGE, &MemoryUse::private_bytes) -
+                        edge_median(0, &MemoryUse::private_bytes);
+  report.line(figure_line("private", &MemoryUse::private_bytes) +
+              format("   targets: at most %.0f MiB %s, growth < 1 MiB %s", target / MIB,
+                     verdict(static_cast<double>(most.private_bytes) <= target).c_str(),
                      verdict(growth < GROWTH_TARGET_BYTES).c_str()));
+  report.line(figure_line("anonymous", &MemoryUse::anonymous_bytes));
+  report.line(figure_line("resident", &MemoryUse::resident_bytes));
+  int fewest = settled.front().descriptors;
+  int most_descriptors = fewest;
+  for (const auto& sample : settled) {
+    fewest = std::min(fewest, sample.descriptors);
+    most_descriptors = std::max(most_descriptors, sample.descriptors);
+  }
   report.line(format("   open descriptors after warm-up %d, at the end %d, between %d and %d throughout   target constant: %s",
-                     settled.front().descriptors, settled.back().descriptors, fewest, most,
-                     verdict(fewest == most).c_str()));
+                     settled.front().descriptors, settled.back().descriptors, fewest, most_descriptors,
+                     verdict(fewest == most_descriptors).c_str()));
+}
+
+void report_memory(Report& report, const std::vector<CostRun>& cost_runs, const std::vector<SoakRun>& soaks) {
+  report.heading("4. Memory of the player (/proc/PID/smaps_rollup; private: Private_Clean + Private_Dirty, the pages no");
+  report.line("   other process maps; anonymous: heap, stacks and other memory not backed by a file; resident: Rss)");
+  for (const auto& run : cost_runs) {
+    if (run.format.height != 1080) continue;
+    report.line(format("   while playing %s: private %.1f MiB, anonymous %.1f MiB, resident %.1f MiB",
+                       run.format.label().c_str(), static_cast<double>(run.memory.private_bytes) / MIB,
+                       static_cast<double>(run.memory.anonymous_bytes) / MIB,
+                       static_cast<double>(run.memory.resident_bytes) / MIB));
+  }
+  for (const auto& soak : soaks) report_soak(report, soak);
 }
 
 void report_subscribers(Report& report, const std::vector<CostRun>& runs) {
@@ -453,10 +479,12 @@ int run_benchmarks(int argc, char** argv) {
     std::cout << "labelling frames over " << options.truth_switches << " changes of point..." << std::endl;
     truth = bench.measure_ground_truth(FORMAT_480_30);
   }
-  std::optional<SoakRun> soak;
+  std::vector<SoakRun> soaks;
   if (wanted("soak")) {
-    std::cout << "soaking for " << options.soak_seconds << " s..." << std::endl;
-    soak = bench.soak(FORMAT_1080_30);
+    for (const auto& format : {FORMAT_1080_30, FORMAT_480_30}) {
+      std::cout << "soaking for " << options.soak_seconds << " s at " << format.label() << "..." << std::endl;
+      soaks.push_back(bench.soak(format));
+    }
   }
   std::vector<CallgrindRun> instruction_runs;
   if (wanted("callgrind") && options.callgrind_frames > 0) {
@@ -468,7 +496,7 @@ int run_benchmarks(int argc, char** argv) {
   if (!instruction_runs.empty()) report_instructions(report, instruction_runs);
   if (!cost_runs.empty()) report_pacing(report, cost_runs);
   if (!switch_runs.empty()) report_switches(report, switch_runs);
-  if (soak) report_memory(report, cost_runs, *soak);
+  if (!soaks.empty()) report_memory(report, cost_runs, soaks);
   if (!subscriber_runs.empty()) report_subscribers(report, subscriber_runs);
   if (!seam_runs.empty()) report_seams(report, seam_runs);
   if (nodelet) report_nodelet(report, *nodelet);

@@ -18,7 +18,9 @@ namespace zel {
 // gets what its own connection carries.
 class OutgoingImage {
  public:
-  explicit OutgoingImage(sensor_msgs::ImageConstPtr image);
+  // The bytes are written into `spare`, the bytes of an image sent before, when roscpp has let go
+  // of them and they have the size: a fresh 6 MB buffer costs more to first touch than to fill.
+  explicit OutgoingImage(sensor_msgs::ImageConstPtr image, ros::SerializedMessage spare = {});
 
   // In-process subscribers get the message itself, as from ros::Publisher::publish. Publishing
   // again sends the same bytes: the image must not change in between.
@@ -30,10 +32,14 @@ class OutgoingImage {
 
   const sensor_msgs::ImageConstPtr& message() const { return image_; }
 
+  // The bytes made, for the next image to write over; the spare given when none were made.
+  const ros::SerializedMessage& spare() const { return bytes_.buf ? bytes_ : spare_; }
+
  private:
   const ros::SerializedMessage& bytes();
 
   sensor_msgs::ImageConstPtr image_;
+  ros::SerializedMessage spare_;
   ros::SerializedMessage bytes_;  // made at the first publication that goes to another process
 };
 

@@ -48,9 +48,10 @@ class Playback {
   bool stopping() const;
   void play_item(const std::string& name, int loc, const std::string& next);
   void open_ahead(const std::string& name);
-  // `next`, when given, is opened ahead once this clip is under way.
+  // `next`, when given, is opened ahead shortly before this item ends.
   bool play_video_at(const std::string& video_name, int video_location, const std::string* next);
-  bool play_still_at(const std::string& still_name, double duration, double fps, int video_location);
+  bool play_still_at(const std::string& still_name, double duration, double fps, int video_location,
+                     const std::string* next);
   void wait_out_frame(FramePacer& pacer, int loc);
   void clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to);
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;

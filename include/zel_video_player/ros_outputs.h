@@ -89,6 +89,7 @@ class RosOutputs : public FrameSink {
   // The last video frame's message, written over by the next frame once no one else holds it:
   // a fresh 6 MB buffer costs more to first touch than to fill.
   sensor_msgs::ImagePtr recycled_frame;
+  ros::SerializedMessage recycled_bytes;  // the last video frame's bytes for other processes, likewise
   std::optional<OutgoingImage> still;
   std::atomic<const void*> last_published_{nullptr};
 

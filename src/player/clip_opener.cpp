@@ -15,15 +15,15 @@ std::optional<ClipOpener::FileStamp> ClipOpener::stamp_of(const std::string& pat
   return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
 }
 
-OpenedClip ClipOpener::open(const std::string& path) {
-  OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG), std::nullopt};
-  cv::Mat frame;
-  if (clip.capture->isOpened() && clip.capture->read(frame)) clip.first_frame = std::move(frame);
+OpenedClip ClipOpener::open(const std::string& path, bool decode_first_frame) {
+  OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG)};
+  clip.first_frame_decoded = decode_first_frame && clip.capture->isOpened() && clip.capture->grab();
   return clip;
 }
 
+// The caller reads the first frame itself, straight into the buffer that it sends.
 OpenedClip ClipOpener::open_when_due(const std::string& path) {
-  OpenedClip clip = open(path);
+  OpenedClip clip = open(path, false);
   clip.was_ready = false;
   return clip;
 }
@@ -47,11 +47,15 @@ void ClipOpener::open_ahead(const std::string& path) {
     const std::lock_guard<std::mutex> lock(mutex_);
     replaced = std::exchange(ahead_, ahead);
   }
+  if (replaced) drop(std::move(replaced));
   // Taken before the open: a file changed after this moment no longer matches at take().
-  post([this, ahead, replaced]() mutable {
-    replaced.reset();
+  post([this, ahead] {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (ahead->dropped) return;
+    }
     auto stamp = stamp_of(ahead->path);
-    OpenedClip clip = open(ahead->path);
+    OpenedClip clip = open(ahead->path, true);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       ahead->stamp = stamp;
@@ -61,10 +65,25 @@ void ClipOpener::open_ahead(const std::string& path) {
   });
 }
 
+// Jobs run in order: by the time this one runs, the opening posted before it has finished or was
+// skipped, so the capture is released here and not at the end of that job, under the lock.
+void ClipOpener::drop(std::shared_ptr<Ahead> ahead) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ahead->dropped = true;
+  }
+  post([ahead]() mutable {
+    if (ahead->clip && ahead->clip->capture) ahead->clip->capture->release();
+    ahead.reset();
+  });
+}
+
 OpenedClip ClipOpener::take(const std::string& path) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (!ahead_ || ahead_->path != path) {
+    std::shared_ptr<Ahead> other = std::exchange(ahead_, nullptr);
     lock.unlock();
+    if (other) drop(std::move(other));
     return open_when_due(path);
   }
   const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);

@@ -23,10 +23,24 @@ bool needs_bytes(const ros::Publisher& publisher) {
 
 }  // namespace
 
-OutgoingImage::OutgoingImage(sensor_msgs::ImageConstPtr image) : image_(std::move(image)) {}
+OutgoingImage::OutgoingImage(sensor_msgs::ImageConstPtr image, ros::SerializedMessage spare)
+    : image_(std::move(image)), spare_(std::move(spare)) {}
 
+// Laid out as ros::serialization::serializeMessage lays them out: the length, then the message.
 const ros::SerializedMessage& OutgoingImage::bytes() {
-  if (!bytes_.buf) bytes_ = ros::serialization::serializeMessage(*image_);
+  if (bytes_.buf) return bytes_;
+  namespace ser = ros::serialization;
+  const std::uint32_t length = ser::serializationLength(*image_);
+  bytes_.num_bytes = std::size_t{length} + 4;
+  if (spare_.buf && spare_.buf.use_count() == 1 && spare_.num_bytes == bytes_.num_bytes) {
+    bytes_.buf = std::move(spare_.buf);
+  } else {
+    bytes_.buf.reset(new std::uint8_t[bytes_.num_bytes]);
+  }
+  ser::OStream stream(bytes_.buf.get(), static_cast<std::uint32_t>(bytes_.num_bytes));
+  ser::serialize(stream, length);
+  bytes_.message_start = stream.getData();
+  ser::serialize(stream, *image_);
   return bytes_;
 }
 

@@ -116,8 +116,9 @@ void RosOutputs::send_frame(const cv::Mat& pixels) {
   sensor_msgs::ImagePtr message = slot.holds_frame() ? std::move(slot.message) : bridge.to_message(pixels);
   slot = {};
   {
-    OutgoingImage outgoing(message);
+    OutgoingImage outgoing(message, std::move(recycled_bytes));
     publish_frame(outgoing);
+    recycled_bytes = outgoing.spare();
   }
   recycled_frame = std::move(message);
 }
