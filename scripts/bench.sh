@@ -3,8 +3,8 @@
 # builds the project with them, runs them all and prints every figure beside its baseline. The
 # figures and the plot go to bench/results/; bench/README.md explains each one.
 #
-#   scripts/bench.sh                      # about 20 minutes, a 60 s soak
-#   scripts/bench.sh --soak-seconds 600   # the full 10-minute soak
+#   scripts/bench.sh                      # about 20 minutes, two 60 s soaks (1080p30, 640x480)
+#   scripts/bench.sh --soak-seconds 600   # the full 10-minute soaks, 18 minutes more
 #
 # Options after the script name go to zel_bench (see `zel_bench run --help`). They start their
 # own ROS master on a free port and stop everything they started, also on Ctrl-C.
