@@ -16,7 +16,7 @@
 #include "frame_probe.h"
 #include "ground_truth.h"
 #include "measures.h"
-#include "process.h"
+#include "support/process.h"
 #include "transport_floor.h"
 #include "zel_video_player/stop.h"
 
