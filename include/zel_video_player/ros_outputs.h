@@ -38,8 +38,9 @@ class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
 
 // Everything the node publishes: the frames through image_transport, and for the ROS tools the
 // points of interest (latched markers for RViz), the media on the camera now (latched
-// ~now_showing, and ~frame_media for each frame) and the node's health on /diagnostics. Playback calls it from its one thread; the
-// diagnostics run on a thread of their own, so they keep coming, and say so, when no frame does.
+// ~now_showing, and ~frame_media for each frame) and the node's health on /diagnostics. Playback
+// calls it from its one thread; the diagnostics run on a thread of their own, so they keep coming,
+// and say so, when no frame does.
 class RosOutputs : public FrameSink {
  public:
   // ros::init must have run. `state` must outlive this object. `node` resolves the image topic,
