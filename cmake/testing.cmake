@@ -11,3 +11,21 @@ function(zel_add_test_suite target)
     COMMAND "$<TARGET_FILE:${target}> --gtest_output=xml:${results}"
     DEPENDENCIES ${target})
 endfunction()
+
+# catkin gives each suite, and each rostest, one more CTest entry that runs it whole. CTest runs the
+# suites case by case already, so their whole runs are switched off; the rostest's entry is how
+# CTest runs it, except in a sanitizer build, whose pace it could not keep.
+function(zel_keep_ctest_to_cases)
+  get_property(tests DIRECTORY PROPERTY TESTS)
+  foreach(test ${tests})
+    if(test MATCHES "^_ctest_${PROJECT_NAME}_gtest_")
+      set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+    elseif(test MATCHES "^_ctest_${PROJECT_NAME}_rostest_")
+      set_tests_properties(${test} PROPERTIES TIMEOUT 120
+        ENVIRONMENT "ROS_HOME=${CMAKE_CURRENT_BINARY_DIR}/rostest_home;ROS_HOSTNAME=127.0.0.1")
+      if(ZEL_SANITIZE)
+        set_tests_properties(${test} PROPERTIES DISABLED TRUE)
+      endif()
+    endif()
+  endforeach()
+endfunction()

@@ -179,7 +179,9 @@ void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& ou
   status.location = state.location();
   status.playlist = state.to_play();
   status.showing = *std::atomic_load(&showing);
-  for (const auto& [clip_name, failure] : *std::atomic_load(&failing)) {
+  // Held while it is read: the playback thread may replace it meanwhile.
+  const auto failed = std::atomic_load(&failing);
+  for (const auto& [clip_name, failure] : *failed) {
     const bool in_playlist = status.playlist && std::find(status.playlist->begin(), status.playlist->end(),
                                                           clip_name) != status.playlist->end();
     if (failure.location == status.location && in_playlist) status.failing.push_back(failure.what);
