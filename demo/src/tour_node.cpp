@@ -24,6 +24,7 @@
 #include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <geometry_msgs/TransformStamped.h>
+#include <ros/callback_queue.h>
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
 #include <std_msgs/String.h>
@@ -104,6 +105,7 @@ class TourNode {
   // The callbacks run on the spinner's thread: stop it before the fields they write go.
   ~TourNode() {
     spinner_.stop();
+    label_spinner_.stop();
     image_subscriber_.shutdown();
     markers_subscriber_.shutdown();
     showing_subscriber_.shutdown();
@@ -145,10 +147,16 @@ class TourNode {
     image_subscriber_ = node.subscribe(zel::IMAGE_TOPIC, 1, &TourNode::on_image, this);
     markers_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::POINTS_OF_INTEREST_TOPIC), 1, &TourNode::on_markers, this);
     showing_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::NOW_SHOWING_TOPIC), 10, &TourNode::on_showing, this);
-    frame_media_subscriber_ = node.subscribe(zel::private_topic_of_default_node(zel::FRAME_MEDIA_TOPIC), 100, &TourNode::on_frame_media, this);
+    // Labels come on a thread of their own: behind the frames' callbacks, which take long on a loaded
+    // machine, they would fall further behind than the frames kept waiting for them.
+    ros::NodeHandle label_node;
+    label_node.setCallbackQueue(&label_queue_);
+    frame_media_subscriber_ = label_node.subscribe(zel::private_topic_of_default_node(zel::FRAME_MEDIA_TOPIC), 100,
+                                                   &TourNode::on_frame_media, this);
     // The localiser's correction is none: the simulated odometry is exact.
     static_broadcaster_.sendTransform(transform(zel::MAP_FRAME, "odom", {0.0, 0.0}, 0.0));
     spinner_.start();
+    label_spinner_.start();
   }
 
   MarkedPoints wait_for_points() {
@@ -250,9 +258,10 @@ class TourNode {
     showing_ = showing->data;
   }
 
+  // A frame with its label: both topics flow.
   bool have_image() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return latest_image_ != nullptr;
+    return labelled_image_ != nullptr;
   }
 
   std::string now_showing() {
@@ -404,6 +413,8 @@ class TourNode {
   ros::Subscriber showing_subscriber_;
   ros::Subscriber frame_media_subscriber_;
   ros::AsyncSpinner spinner_{1};
+  ros::CallbackQueue label_queue_;
+  ros::AsyncSpinner label_spinner_{1, &label_queue_};
   std::mutex mutex_;  // the values below, written by the spinner's thread
   sensor_msgs::ImageConstPtr latest_image_;
   std::map<std::uint32_t, sensor_msgs::ImageConstPtr> unlabelled_frames_;
