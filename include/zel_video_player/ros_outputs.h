@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -101,7 +102,9 @@ class RosOutputs : public FrameSink {
     int location;      // where the robot was: elsewhere it is not this point's media that fails
     std::string what;  // the path and its problem
   };
-  std::shared_ptr<const std::map<std::string, Failure>> failing;
+  using FailingMedia = std::map<std::string, Failure>;
+  std::shared_ptr<const FailingMedia> failing;
+  void replace_failing(const std::function<void(FailingMedia&)>& change);
   std::atomic<std::uint64_t> media_failures{0};
   std::atomic<std::uint64_t> clips_ready_ahead{0};
   std::atomic<std::uint64_t> clips_opened_when_due{0};

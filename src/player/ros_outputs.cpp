@@ -71,7 +71,7 @@ RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
       now_showing_pub(this->private_node.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       showing(std::make_shared<const std::string>()),
-      failing(std::make_shared<const std::map<std::string, Failure>>()),
+      failing(std::make_shared<const FailingMedia>()),
       image_rate_floor(IMAGE_RATE_FLOOR),
       image_rate_ceiling(std::numeric_limits<double>::infinity()),
       updater(this->node, this->private_node, this->private_node.getNamespace()),
@@ -152,19 +152,21 @@ void RosOutputs::playback_began(const std::string& clip_name, MediaKind kind) {
   const std::string file = media_file_name(clip_name, kind);
   std::atomic_store(&showing, std::make_shared<const std::string>(file));
   now_showing_pub.publish(now_showing_message(file));
-  const auto failed_before = std::atomic_load(&failing);
-  if (failed_before->count(clip_name) > 0) {
-    auto still_failing = std::make_shared<std::map<std::string, Failure>>(*failed_before);
-    still_failing->erase(clip_name);
-    std::atomic_store(&failing, std::shared_ptr<const std::map<std::string, Failure>>(std::move(still_failing)));
+  if (std::atomic_load(&failing)->count(clip_name) > 0) {
+    replace_failing([&](FailingMedia& media) { media.erase(clip_name); });
   }
 }
 
 void RosOutputs::media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) {
   media_failures.fetch_add(1);
-  auto now_failing = std::make_shared<std::map<std::string, Failure>>(*std::atomic_load(&failing));
-  (*now_failing)[clip_name] = {state.location(), path + " " + problem};
-  std::atomic_store(&failing, std::shared_ptr<const std::map<std::string, Failure>>(std::move(now_failing)));
+  replace_failing([&](FailingMedia& media) { media[clip_name] = {state.location(), path + " " + problem}; });
+}
+
+// Only the playback thread writes it, so a copy changed and put in place loses no other change.
+void RosOutputs::replace_failing(const std::function<void(FailingMedia&)>& change) {
+  auto changed = std::make_shared<FailingMedia>(*std::atomic_load(&failing));
+  change(*changed);
+  std::atomic_store(&failing, std::shared_ptr<const FailingMedia>(std::move(changed)));
 }
 
 // A late subscriber to the latched name must not be told of media that no longer shows.
