@@ -8,7 +8,7 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::bench {
 namespace {

@@ -11,8 +11,8 @@
 #include <std_msgs/String.h>
 
 #include "playback_bench.h"
-#include "zel_video_player/locations.h"
-#include "zel_video_player/names.h"
+#include "zel_video_player/world/locations.h"
+#include "zel_video_player/player/names.h"
 
 namespace zel::bench {
 namespace {

@@ -13,9 +13,9 @@
 #include "callgrind_profile.h"
 #include "decode_loop.h"
 #include "sim_clock.h"
-#include "zel_video_player/frame_memory.h"
-#include "zel_video_player/locations.h"
-#include "zel_video_player/names.h"
+#include "zel_video_player/app/frame_memory.h"
+#include "zel_video_player/world/locations.h"
+#include "zel_video_player/player/names.h"
 
 namespace zel::bench {
 namespace {

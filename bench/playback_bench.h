@@ -18,7 +18,7 @@
 #include "measures.h"
 #include "support/process.h"
 #include "transport_floor.h"
-#include "zel_video_player/stop.h"
+#include "zel_video_player/world/stop.h"
 
 namespace zel::bench {
 

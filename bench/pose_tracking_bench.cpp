@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "zel_video_player/locations.h"
-#include "zel_video_player/pose_tracking.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/locations.h"
+#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/world/world.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "decode_loop.h"
-#include "zel_video_player/frame_memory.h"
+#include "zel_video_player/app/frame_memory.h"
 #include "playback_bench.h"
 #include "plot.h"
 #include "report.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "text_form_rules.h"
-#include "zel_video_player/command_line.h"
+#include "formatting_rules.h"
+#include "zel_video_player/app/command_line.h"
 
 namespace {
 

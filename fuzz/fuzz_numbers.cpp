@@ -9,9 +9,9 @@
 #include <regex>
 #include <string>
 
-#include "text_form_rules.h"
-#include "zel_video_player/command_line.h"
-#include "zel_video_player/number_text.h"
+#include "formatting_rules.h"
+#include "zel_video_player/app/command_line.h"
+#include "zel_video_player/app/number_text.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#include "zel_video_player/command_line.h"
-#include "zel_video_player/number_text.h"
+#include "zel_video_player/app/command_line.h"
+#include "zel_video_player/app/number_text.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 // The playback entry's level: whether media fails, and whether anything shows meanwhile.
 #include <gtest/gtest.h>
 
-#include "zel_video_player/diagnostics_conversion.h"
-#include "zel_video_player/locations.h"
+#include "zel_video_player/player/ros/diagnostics_conversion.h"
+#include "zel_video_player/world/locations.h"
 
 namespace zel::testing {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "zel_video_player/command_line.h"
-#include "zel_video_player/number_text.h"
+#include "zel_video_player/app/command_line.h"
+#include "zel_video_player/app/number_text.h"
 
 namespace zel {
 namespace {

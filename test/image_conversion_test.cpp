@@ -2,7 +2,7 @@
 // can see it change.
 #include <gtest/gtest.h>
 
-#include "zel_video_player/image_conversion.h"
+#include "zel_video_player/player/ros/image_conversion.h"
 
 namespace zel {
 namespace {

@@ -1,4 +1,4 @@
-#include "zel_video_player/locations.h"
+#include "zel_video_player/world/locations.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -19,9 +19,9 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/locations.h"
-#include "zel_video_player/player_nodelet.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/locations.h"
+#include "zel_video_player/app/ros/player_nodelet.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::testing {
 namespace {

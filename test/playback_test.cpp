@@ -14,7 +14,7 @@
 #include "support/media.h"
 #include "support/process.h"
 #include "support/timing.h"
-#include "zel_video_player/playback.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
-#include "zel_video_player/player.h"
+#include "zel_video_player/player/ros/player.h"
 
 namespace zel::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "zel_video_player/pose_tracking.h"
+#include "zel_video_player/player/pose_tracking.h"
 
 #include <cmath>
 #include <map>
@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "zel_video_player/text_form.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel {
 namespace {

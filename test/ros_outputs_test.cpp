@@ -21,7 +21,7 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/locations.h"
+#include "zel_video_player/world/locations.h"
 
 namespace zel::testing {
 namespace {

@@ -9,7 +9,7 @@
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
 
-#include "zel_video_player/names.h"
+#include "zel_video_player/player/names.h"
 
 namespace zel {
 

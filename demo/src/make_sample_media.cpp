@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
-#include "zel_video_player/command_line.h"
+#include "zel_video_player/app/command_line.h"
 #include "zel_video_player/demo/sample_media.h"
-#include "zel_video_player/media.h"
+#include "zel_video_player/app/media_check.h"
 
 int main(int argc, char** argv) {
   const std::string usage = "usage: zel_make_sample_media FOLDER\n";

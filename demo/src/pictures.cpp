@@ -9,8 +9,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "zel_video_player/text_form.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::demo {
 namespace {

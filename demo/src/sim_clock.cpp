@@ -14,10 +14,10 @@
 #include <ros/ros.h>
 #include <rosgraph_msgs/Clock.h>
 
-#include "zel_video_player/command_outcome.h"
-#include "zel_video_player/number_text.h"
-#include "zel_video_player/stop_signals.h"
-#include "zel_video_player/text_form.h"
+#include "zel_video_player/app/command_outcome.h"
+#include "zel_video_player/app/number_text.h"
+#include "zel_video_player/app/ros/stop_signals.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace {
 

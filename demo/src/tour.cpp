@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::demo {
 namespace {

@@ -37,9 +37,9 @@
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
 #include "zel_video_player/demo/tour_report.h"
-#include "zel_video_player/names.h"
-#include "zel_video_player/stop.h"
-#include "zel_video_player/text_form.h"
+#include "zel_video_player/player/names.h"
+#include "zel_video_player/world/stop.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace {
 

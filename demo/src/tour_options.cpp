@@ -4,8 +4,8 @@
 #include <functional>
 #include <map>
 
-#include "zel_video_player/command_outcome.h"
-#include "zel_video_player/number_text.h"
+#include "zel_video_player/app/command_outcome.h"
+#include "zel_video_player/app/number_text.h"
 
 namespace zel::demo {
 namespace {

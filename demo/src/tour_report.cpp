@@ -1,7 +1,7 @@
 #include "zel_video_player/demo/tour_report.h"
 
 #include "zel_video_player/demo/sample_media.h"
-#include "zel_video_player/text_form.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel::demo {
 

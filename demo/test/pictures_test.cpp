@@ -6,7 +6,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "support/process.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::demo {
 namespace {

@@ -9,9 +9,9 @@
 #include <opencv2/videoio.hpp>
 
 #include "support/process.h"
-#include "zel_video_player/command_line.h"
-#include "zel_video_player/media.h"
-#include "zel_video_player/media_folder.h"
+#include "zel_video_player/app/command_line.h"
+#include "zel_video_player/app/media_check.h"
+#include "zel_video_player/world/media_folder.h"
 
 namespace zel::demo {
 namespace {

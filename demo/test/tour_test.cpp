@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "zel_video_player/random.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/random.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::demo {
 namespace {

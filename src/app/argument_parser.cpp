@@ -1,10 +1,10 @@
-#include "zel_video_player/argument_parser.h"
+#include "zel_video_player/app/argument_parser.h"
 
 #include <set>
 #include <utility>
 
-#include "zel_video_player/command_outcome.h"
-#include "zel_video_player/number_text.h"
+#include "zel_video_player/app/command_outcome.h"
+#include "zel_video_player/app/number_text.h"
 
 namespace zel {
 namespace {

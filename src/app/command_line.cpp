@@ -1,8 +1,8 @@
-#include "zel_video_player/command_line.h"
+#include "zel_video_player/app/command_line.h"
 
-#include "zel_video_player/argument_parser.h"
-#include "zel_video_player/number_text.h"
-#include "zel_video_player/text_form.h"
+#include "zel_video_player/app/argument_parser.h"
+#include "zel_video_player/app/number_text.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel {
 namespace {

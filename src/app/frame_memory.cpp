@@ -1,4 +1,4 @@
-#include "zel_video_player/frame_memory.h"
+#include "zel_video_player/app/frame_memory.h"
 
 #include <malloc.h>
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/media_libraries.h"
+#include "zel_video_player/app/media_libraries.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/number_text.h"
+#include "zel_video_player/app/number_text.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "zel_video_player/clip_opener.h"
+#include "zel_video_player/player/clip_opener.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/clock.h"
+#include "zel_video_player/player/clock.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/frame_pacer.h"
+#include "zel_video_player/player/frame_pacer.h"
 
 #include <algorithm>
 

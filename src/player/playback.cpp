@@ -1,4 +1,4 @@
-#include "zel_video_player/playback.h"
+#include "zel_video_player/player/playback.h"
 
 #include <cmath>
 #include <cstdio>
@@ -12,7 +12,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/videoio.hpp>
 
-#include "zel_video_player/retry_delay.h"
+#include "zel_video_player/player/retry_delay.h"
 
 namespace zel {
 namespace {

@@ -1,4 +1,4 @@
-#include "zel_video_player/repeat_filter.h"
+#include "zel_video_player/player/repeat_filter.h"
 
 namespace zel {
 

@@ -1,9 +1,9 @@
-#include "zel_video_player/locations.h"
+#include "zel_video_player/world/locations.h"
 
 #include <cmath>
 
-#include "zel_video_player/text_form.h"
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel {
 namespace {

@@ -1,4 +1,4 @@
-#include "zel_video_player/random.h"
+#include "zel_video_player/world/random.h"
 
 namespace zel {
 

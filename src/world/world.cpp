@@ -1,4 +1,4 @@
-#include "zel_video_player/world.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel {
 

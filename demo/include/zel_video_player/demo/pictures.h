@@ -6,7 +6,7 @@
 #include <opencv2/core.hpp>
 
 #include "zel_video_player/demo/tour.h"
-#include "zel_video_player/locations.h"
+#include "zel_video_player/world/locations.h"
 
 namespace zel::demo {
 

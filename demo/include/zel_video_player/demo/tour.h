@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "zel_video_player/locations.h"
+#include "zel_video_player/world/locations.h"
 
 namespace zel::demo {
 

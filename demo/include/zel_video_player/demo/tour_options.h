@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "zel_video_player/command_outcome.h"
+#include "zel_video_player/app/command_outcome.h"
 #include "zel_video_player/demo/tour.h"
 
 namespace zel::demo {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <optional>
+#include <thread>
+
+#include <nodelet/nodelet.h>
+
+#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/world/random.h"
+
+namespace zel {
+
+// The player inside a nodelet manager, where subscribers in the same manager are handed each frame
+// by pointer instead of a serialised copy. It takes the program's arguments (the nodelet's argument
+// list) and plays on a thread of its own. A start-up that fails logs why and leaves it idle: it
+// never ends the manager.
+class ZELVideoPlayerNodelet : public nodelet::Nodelet {
+ public:
+  ~ZELVideoPlayerNodelet() override;
+
+  // Empty when start-up failed.
+  const ZELVideoPlayer* player() const { return player_ ? &*player_ : nullptr; }
+
+ private:
+  void onInit() override;
+  void play();
+
+  RandomEngine engine_ = make_unseeded_engine();
+  std::optional<ZELVideoPlayer> player_;
+  std::thread playback_;
+};
+
+}  // namespace zel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+
+#include "zel_video_player/player/pose_tracking.h"
+
+namespace zel {
+
+// The time that paces frames: steady wall time for a robot in the real world, the simulator's
+// clock for one in simulation. Playback reads and sleeps on it from its one thread.
+class Clock {
+ public:
+  using Time = std::chrono::nanoseconds;  // since the clock's own epoch
+
+  virtual ~Clock() = default;
+
+  virtual Time now() const = 0;
+
+  // How far the clock may move at one step while it runs normally: a simulator's /clock can step
+  // over several frame periods at once. A move beyond it is a jump.
+  virtual Time step() const { return Time::zero(); }
+
+  // Sleeps toward `deadline` of this clock; a change of point away from `from` or a stop request
+  // in `state` ends the sleep at once. It may also end sooner, and within a tenth of a second of
+  // wall time at the latest, so the caller looks at the clock, and at requests that cannot wake
+  // it, again.
+  virtual void sleep_toward(Time deadline, const PlayState& state, int from) const = 0;
+};
+
+class SteadyClock : public Clock {
+ public:
+  Time now() const override;
+  void sleep_toward(Time deadline, const PlayState& state, int from) const override;
+};
+
+// Sleeps longer than this come back early to look at requests that do not wake the sleeper.
+inline constexpr std::chrono::milliseconds LONGEST_SLEEP{100};
+
+}  // namespace zel

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "zel_video_player/player/clip_opener.h"
+#include "zel_video_player/player/clock.h"
+#include "zel_video_player/player/frame_pacer.h"
+#include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/repeat_filter.h"
+#include "zel_video_player/world/stop.h"
+
+namespace zel {
+
+// Plays what belongs to the robot's point: the playlist over and over, each video frame by frame
+// at its own rate (30 a second at least), each still 240 times over eight seconds, switching as
+// soon as the point changes. Frames are paced on `clock`, which may be simulated; the retries of
+// broken media and the quiet periods of its reports are about the real world and stay on wall time.
+// Everything it shows goes to `sink`. One thread plays; any other may change the point or ask for a
+// stop through `state`.
+class Playback {
+ public:
+  static constexpr double DEFAULT_STILL_SECONDS = 8.0;
+  static constexpr double DEFAULT_STILL_RATE = 30;
+
+  // `video_folder` ends in "/". `state`, `clock` and `sink` must outlive the playback.
+  // `outside_stop` tells of a stop that does not come through `state`, such as the process's own
+  // shutdown; it is asked at least ten times a second.
+  Playback(std::string video_folder, const PlayState& state, const Clock& clock, FrameSink& sink,
+           StopRequested outside_stop = [] { return false; });
+
+  // Plays the current playlist over and over until a stop.
+  void main_loop();
+
+  bool is_still(const std::string& name) const;
+
+  // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
+  // a stop came or the capture closed after at least one frame.
+  bool play_video(const std::string& video_name);
+
+  // True when every publication was made; false when it stopped early or the picture is unusable.
+  // Throws std::invalid_argument for a rate that is not a positive number.
+  bool play_still(const std::string& still_name, double duration = DEFAULT_STILL_SECONDS,
+                  double fps = DEFAULT_STILL_RATE);
+
+ private:
+  bool stopping() const;
+  void play_item(const std::string& name, int loc, const std::string& next);
+  void open_ahead(const std::string& name);
+  // `next`, when given, is opened ahead shortly before this item ends.
+  bool play_video_at(const std::string& video_name, int video_location, const std::string* next);
+  bool play_still_at(const std::string& still_name, double duration, double fps, int video_location,
+                     const std::string* next);
+  void wait_out_frame(FramePacer& pacer, int loc);
+  void clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to);
+  void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
+  void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
+  void media_worked(const std::string& path) { failure_reports_.forget(path); }
+
+  const std::string video_folder_;
+  const PlayState& state_;
+  const Clock& clock_;
+  FrameSink& sink_;
+  const StopRequested outside_stop_;
+  std::uint64_t frames_sent_ = 0;  // tells a pass that showed nothing
+  RepeatFilter failure_reports_;
+  ClipOpener clip_opener_;
+};
+
+}  // namespace zel

@@ -1,0 +1,22 @@
+#include "zel_video_player/app/media_check.h"
+
+#include <vector>
+
+#include "zel_video_player/world/world.h"
+
+namespace zel {
+
+std::optional<std::string> check_paths(const std::string& video_folder) {
+  if (!path_exists(video_folder)) return "Video folder " + video_folder + " does not exist";
+  std::vector<std::string> names(OBJECT_LIST.begin(), OBJECT_LIST.end());
+  names.emplace_back(EMPTY_CLIP);
+  for (const auto& name : names) {
+    if (is_regular_file(video_path(video_folder, name))) continue;
+    if (is_regular_file(still_path(video_folder, name))) continue;
+    return "Element " + video_folder + name +
+           "{.mp4/.jpg} does not exist! Please add it to the video folder.";
+  }
+  return std::nullopt;
+}
+
+}  // namespace zel

@@ -1,0 +1,66 @@
+#include "zel_video_player/app/ros/player_nodelet.h"
+
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include <ros/console.h>
+
+#include "zel_video_player/app/media_libraries.h"
+#include "zel_video_player/app/ros/start_up.h"
+#include "zel_video_player/world/stop.h"
+
+namespace zel {
+namespace {
+
+// Help and usage name the program whose command line the nodelet's arguments follow.
+constexpr const char* PROGRAM_NAME = "zel_tq0731QX";
+
+std::string without_final_newline(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+}  // namespace
+
+ZELVideoPlayerNodelet::~ZELVideoPlayerNodelet() {
+  if (player_) player_->request_stop();
+  if (playback_.joinable()) playback_.join();
+}
+
+// Runs on the manager's thread, which loads and unloads every nodelet: only the start-up happens
+// here, the playback gets a thread of its own.
+void ZELVideoPlayerNodelet::onInit() {
+  // Unlike in the program, other threads run already; what counts is that the setting is there
+  // before the first clip is opened, when FFmpeg reads it.
+  quiet_media_libraries();
+  try {
+    const ParseOutcome start = start_up(getMyArgv(), PROGRAM_NAME);
+    if (start.kind == ParseOutcome::Kind::help) std::cout << start.text << std::flush;
+    if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
+    if (start.kind != ParseOutcome::Kind::run) return;
+    const Settings& settings = start.options;
+    player_.emplace(settings.video_folder, settings.num_locations, settings.radius, settings.test,
+                    engine_, std::cout, getNodeHandle(), getPrivateNodeHandle());
+  } catch (const Interrupted&) {
+    return;
+  } catch (const std::exception& error) {
+    ROS_ERROR_STREAM("Error: " << error.what());
+    return;
+  }
+  playback_ = std::thread(&ZELVideoPlayerNodelet::play, this);
+}
+
+// An error that would end the program ends only this player: the manager and its other nodelets
+// run on.
+void ZELVideoPlayerNodelet::play() {
+  try {
+    player_->main_loop();
+  } catch (const std::exception& error) {
+    ROS_ERROR_STREAM("Error: " << error.what() << "; the player stops");
+  } catch (...) {
+    ROS_ERROR("Error: an exception of unknown type; the player stops");
+  }
+}
+
+}  // namespace zel

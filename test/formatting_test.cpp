@@ -1,0 +1,80 @@
+#include "zel_video_player/world/formatting.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include <gtest/gtest.h>
+
+namespace zel {
+namespace {
+
+TEST(FormatReal, ShortestRoundTripWithAtLeastOneDecimal) {
+  EXPECT_EQ(format_real(4.0), "4.0");
+  EXPECT_EQ(format_real(1.5), "1.5");
+  EXPECT_EQ(format_real(0.1), "0.1");
+  EXPECT_EQ(format_real(0.7), "0.7");
+  EXPECT_EQ(format_real(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(format_real(-2.0), "-2.0");
+  EXPECT_EQ(format_real(0.0), "0.0");
+  EXPECT_EQ(format_real(-0.0), "-0.0");
+  EXPECT_EQ(format_real(123456789.125), "123456789.125");
+}
+
+TEST(FormatReal, ExponentFormOutsideTheDecimalRange) {
+  EXPECT_EQ(format_real(1e-05), "1e-05");
+  EXPECT_EQ(format_real(0.0001), "0.0001");
+  EXPECT_EQ(format_real(0.00012345), "0.00012345");
+  EXPECT_EQ(format_real(1.5e-07), "1.5e-07");
+  EXPECT_EQ(format_real(1e16), "1e+16");
+  EXPECT_EQ(format_real(9999999999999998.0), "9999999999999998.0");
+  EXPECT_EQ(format_real(1.25e300), "1.25e+300");
+  EXPECT_EQ(format_real(-1e-300), "-1e-300");
+  EXPECT_EQ(format_real(5e-324), "5e-324");
+}
+
+TEST(FormatReal, NonFiniteValuesAsWords) {
+  EXPECT_EQ(format_real(std::numeric_limits<double>::infinity()), "inf");
+  EXPECT_EQ(format_real(-std::numeric_limits<double>::infinity()), "-inf");
+  EXPECT_EQ(format_real(std::nan("")), "nan");
+  EXPECT_EQ(format_real(-std::nan("")), "nan");
+}
+
+TEST(FormatReal, EveryFormReadsBackAsTheSameDouble) {
+  std::mt19937_64 engine(7);
+  for (int i = 0; i < 20000; ++i) {
+    double value;
+    const std::uint64_t bits = engine();
+    std::memcpy(&value, &bits, sizeof value);
+    if (!std::isfinite(value)) continue;
+    const std::string text = format_real(value);
+    EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
+  }
+}
+
+TEST(RoundToHundredths, TiesGoToEvenOnTheExactBinaryValue) {
+  EXPECT_EQ(round_to_hundredths(0.125), 0.12);
+  EXPECT_EQ(round_to_hundredths(0.375), 0.38);
+  // 2.675 is stored just below the half, so it goes down although its short form ends in 5.
+  EXPECT_EQ(round_to_hundredths(2.675), 2.67);
+  EXPECT_EQ(round_to_hundredths(0.995), 0.99);
+  EXPECT_EQ(round_to_hundredths(0.996), 1.0);
+  EXPECT_EQ(round_to_hundredths(0.004), 0.0);
+  EXPECT_EQ(format_real(round_to_hundredths(0.5)), "0.5");
+  EXPECT_EQ(format_real(round_to_hundredths(-0.001)), "-0.0");
+  EXPECT_EQ(round_to_hundredths(1e300), 1e300);
+  EXPECT_TRUE(std::isinf(round_to_hundredths(std::numeric_limits<double>::infinity())));
+}
+
+TEST(OtherForms, BooleansAndNameLists) {
+  EXPECT_EQ(format_bool(true), "True");
+  EXPECT_EQ(format_bool(false), "False");
+  EXPECT_EQ(format_name_list({"dog1", "cat"}), "['dog1', 'cat']");
+  EXPECT_EQ(format_name_list({"person"}), "['person']");
+  EXPECT_EQ(format_name_list({}), "[]");
+}
+
+}  // namespace
+}  // namespace zel
