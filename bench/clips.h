@@ -18,6 +18,14 @@ struct ClipFormat {
   std::string folder_name() const;  // "1920x1080_30_5s"
 };
 
+// The formats the measurements play, each a 5-s clip.
+inline constexpr ClipFormat FORMAT_480_30{640, 480, 30, 5};
+inline constexpr ClipFormat FORMAT_480_60{640, 480, 60, 5};
+inline constexpr ClipFormat FORMAT_720_30{1280, 720, 30, 5};
+inline constexpr ClipFormat FORMAT_720_60{1280, 720, 60, 5};
+inline constexpr ClipFormat FORMAT_1080_30{1920, 1080, 30, 5};
+inline constexpr ClipFormat FORMAT_1080_60{1920, 1080, 60, 5};
+
 // Codes written into every frame, so a subscriber can tell which clip a frame came from.
 inline constexpr int OBJECT_CLIP_CODE = 1;
 inline constexpr int EMPTY_CLIP_CODE = 2;

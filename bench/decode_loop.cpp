@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
 
 #include <opencv2/videoio.hpp>
 
@@ -85,6 +86,25 @@ void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_
       pacer.sleep();
     }
   }
+}
+
+int run_decode_loop_role(int argc, char** argv) {
+  std::string clip, record_path;
+  std::uint64_t frames = 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&] {
+      if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
+      return std::string(argv[++i]);
+    };
+    if (arg == "--clip") clip = value();
+    else if (arg == "--record") record_path = value();
+    else if (arg == "--frames") frames = std::stoull(value());
+    else throw std::invalid_argument("unknown option " + arg);
+  }
+  SharedDecodeRecord record(record_path, false);
+  run_decode_loop(clip, record.record(), frames);
+  return 0;
 }
 
 ClipStartTimes time_clip_start(const std::string& clip) {

@@ -38,6 +38,10 @@ class SharedDecodeRecord {
 // `max_frames` frames, or never when it is 0.
 void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_t max_frames);
 
+// The decode-only child process: `decode-loop --clip FILE --record FILE [--frames N]`, the record
+// made beforehand by the benchmark that started it.
+int run_decode_loop_role(int argc, char** argv);
+
 // What starting a clip costs: seconds from opening it to holding its first decoded frame, and
 // seconds to release it after its second frame (a switch releases the clip it leaves).
 struct ClipStartTimes {

@@ -48,6 +48,10 @@ class FrameProbe {
 // subscriber may miss a frame, the indices do not. `clip_frames` is the length of a looping clip.
 std::uint64_t frames_published(const std::vector<ArrivedFrame>& frames, int clip_frames);
 
+// Frames a second from the slope of arrival time against the publisher's frame count: a late
+// first or last arrival, which moves a count over the window by a frame or two, hardly moves it.
+double regressed_rate(const std::vector<ArrivedFrame>& frames, int clip_frames);
+
 // Intervals in seconds between the arrivals of consecutive frames: within a pass over the clip,
 // and from a pass's last frame to the next pass's first, which also spans reopening the clip.
 struct InterArrivals {

@@ -1,6 +1,7 @@
 #include "ground_truth.h"
 
 #include <algorithm>
+#include <iostream>
 #include <map>
 #include <mutex>
 #include <random>
@@ -10,14 +11,14 @@
 #include <diagnostic_msgs/KeyValue.h>
 #include <std_msgs/String.h>
 
-#include "playback_bench.h"
+#include "frame_probe.h"
+#include "measures.h"
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/player/names.h"
 
 namespace zel::bench {
 namespace {
 
-constexpr Location OUTSIDE{{0.5}, {0.5}};  // more than the default radius from every test point
 constexpr double SETTLE_SECONDS = 1.0;
 
 int clip_code_of(const std::string& media_file) {
@@ -62,30 +63,31 @@ class Labels {
 
 }  // namespace
 
-GroundTruthRun PlaybackBench::measure_ground_truth(const ClipFormat& format) {
+GroundTruthRun measure_ground_truth(Harness& harness) {
+  std::cout << "labelling frames over " << harness.options().truth_switches << " changes of point..." << std::endl;
   GroundTruthRun run;
-  run.format = format;
-  const std::string media = ensure_media_folder(options_.clips_root, format);
-  Labels labels(*node_);
-  auto player = start_player(media);
-  wait_for_frames(probe_->count() + 10, 60.0, *player);
-  wait_for_pose_subscriber(*player);
+  run.format = FORMAT_480_30;
+  const std::string media = ensure_media_folder(harness.options().clips_root, run.format);
+  Labels labels(harness.node());
+  auto player = harness.start_player(media);
+  harness.wait_for_frames(harness.probe().count() + 10, 60.0, *player);
+  harness.wait_for_pose_subscriber(*player);
   while (!labels.connected()) pause_for(0.05);
   pause_for(SETTLE_SECONDS);
 
-  const std::size_t first = probe_->count();
+  const std::size_t first = harness.probe().count();
   std::mt19937 random(15);
   std::uniform_real_distribution<double> gap(TRUTH_SHORTEST_GAP, TRUTH_LONGEST_GAP);
   const Location point = test_locations().front();
-  for (; run.switches < options_.truth_switches; ++run.switches) {
+  for (; run.switches < harness.options().truth_switches; ++run.switches) {
     const Location& to = run.switches % 2 == 0 ? point : OUTSIDE;
-    publish_pose(to.x, to.y);
+    harness.publish_pose(to);
     pause_for(gap(random));
   }
   pause_for(SETTLE_SECONDS);
   stop(player);
 
-  const auto frames = probe_->frames(first, probe_->count());
+  const auto frames = harness.probe().frames(first, harness.probe().count());
   const auto by_seq = labels.by_seq();
   const auto changes = labels.changes();
   auto change = changes.begin();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "clips.h"
+#include "harness.h"
 #include "report.h"
 
 namespace zel::bench {
@@ -22,6 +23,9 @@ struct GroundTruthRun {
 // Seconds between two changes of point, drawn evenly.
 inline constexpr double TRUTH_SHORTEST_GAP = 0.01;
 inline constexpr double TRUTH_LONGEST_GAP = 0.4;
+
+// At 640x480@30, over --truth-switches changes of point.
+GroundTruthRun measure_ground_truth(Harness& harness);
 
 void report_ground_truth(Report& report, const GroundTruthRun& run);
 

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "playback_bench.h"
+#include "callgrind.h"
+#include "cost.h"
 
 namespace zel::bench {
 

@@ -1,6 +1,8 @@
 // An example consumer to load beside the player in one nodelet manager: it counts the images that
-// reach it and now and then logs how many came and how fast. In the same manager each one is the
-// player's own message, handed over by pointer.
+// reach it and every ~report_period seconds (5 by default) logs how many came and how fast. Each
+// report also goes out on ~rate (std_msgs/Float64MultiArray, data: [images, seconds]), so a program
+// reads the figure without parsing the log. In the same manager each image is the player's own
+// message, handed over by pointer.
 #include <cstdint>
 #include <string>
 
@@ -8,6 +10,7 @@
 #include <pluginlib/class_list_macros.hpp>
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
+#include <std_msgs/Float64MultiArray.h>
 
 #include "zel_video_player/player/names.h"
 
@@ -17,6 +20,7 @@ class ImageRateNodelet : public nodelet::Nodelet {
  private:
   void onInit() override {
     const double period = getPrivateNodeHandle().param("report_period", 5.0);
+    rate_publisher_ = getPrivateNodeHandle().advertise<std_msgs::Float64MultiArray>(zel::IMAGE_RATE_TOPIC, 10);
     // Both callbacks run on this nodelet's one-at-a-time queue, so the counts need no lock.
     subscriber_ = getNodeHandle().subscribe(zel::IMAGE_TOPIC, 1, &ImageRateNodelet::on_image, this);
     timer_ = getNodeHandle().createWallTimer(ros::WallDuration(period), &ImageRateNodelet::report, this);
@@ -34,11 +38,25 @@ class ImageRateNodelet : public nodelet::Nodelet {
     NODELET_INFO("%s: %llu images in %.1f s, %.1f per second, last %s", subscriber_.getTopic().c_str(),
                  static_cast<unsigned long long>(count_), seconds, count_ / seconds,
                  count_ ? last_size_.c_str() : "none");
+    rate_publisher_.publish(rate_message(static_cast<double>(count_), seconds));
     count_ = 0;
     since_ = now;
   }
 
+  static std_msgs::Float64MultiArray rate_message(double images, double seconds) {
+    std_msgs::Float64MultiArray message;
+    message.layout.dim.resize(1);
+    message.layout.dim[0].label = "images, seconds";
+    message.layout.dim[0].size = 2;
+    message.layout.dim[0].stride = 2;
+    message.data.resize(2);
+    message.data[zel::IMAGE_RATE_IMAGES] = images;
+    message.data[zel::IMAGE_RATE_SECONDS] = seconds;
+    return message;
+  }
+
   ros::Subscriber subscriber_;
+  ros::Publisher rate_publisher_;
   ros::WallTimer timer_;
   ros::WallTime since_;
   std::uint64_t count_ = 0;
