@@ -168,6 +168,9 @@ TEST(SettingsEcho, NineSpacesLabelAndTextForm) {
   EXPECT_EQ(lines[0], "         test: True");
   EXPECT_EQ(lines[1], "         num_locations: -3");
   EXPECT_EQ(lines[2], "         radius: 2.0");
+  // The radius in the shortest form that reads back, not rounded as the listing rounds.
+  settings.radius = 1e-5;
+  EXPECT_EQ(settings_echo_lines(settings)[2], "         radius: 1e-05");
 }
 
 TEST(VideoFolder, GainsAtMostOneSlashAndRejectsEmpty) {
