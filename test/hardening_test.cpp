@@ -62,12 +62,6 @@ bool wait_until(std::chrono::milliseconds timeout, const std::function<bool()>& 
   return condition();
 }
 
-double cpu_over(const Process& node, std::chrono::milliseconds window) {
-  const double before = cpu_seconds(node.pid());
-  std::this_thread::sleep_for(window);
-  return cpu_seconds(node.pid()) - before;
-}
-
 std::size_t count_of(const std::string& text, const std::string& needle) {
   std::size_t count = 0;
   for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
