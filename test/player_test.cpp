@@ -2,6 +2,7 @@
 // the topic and its listing. Playback's own rules are tested on a fake clock.
 #include <cv_bridge/cv_bridge.h>
 #include <gtest/gtest.h>
+#include <visualization_msgs/MarkerArray.h>
 
 #include <cmath>
 #include <sstream>
@@ -9,6 +10,7 @@
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "support/topic_recorder.h"
 #include "zel_video_player/player/ros/player.h"
 
 namespace zel::testing {
@@ -62,7 +64,7 @@ TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
   }
 }
 
-TEST_F(PlayerTest, TestModeListsTheFourFixedPointsAndFollowsPoses) {
+TEST_F(PlayerTest, TestModeListsAndShowsTheFourFixedPointsAndFollowsPoses) {
   EXPECT_EQ(listing_.str(),
             "ZEL video player: Test locations:\n"
             "    1. (3.75, 3.5)\n"
@@ -79,6 +81,17 @@ TEST_F(PlayerTest, TestModeListsTheFourFixedPointsAndFollowsPoses) {
   };
   EXPECT_EQ(location_after(10.7, 6.0), 1);
   EXPECT_EQ(location_after(std::nan(""), 6.0), NO_LOCATION);
+
+  // The points were published once, before anyone listened: only a latch delivers them, each
+  // point with a disc as wide as the player's circle.
+  const Recorder<visualization_msgs::MarkerArray> markers("/player_test/points_of_interest");
+  ASSERT_TRUE(markers.wait_until([](const auto& got) { return !got.empty(); }, 5.0 * TIMING_SLACK));
+  const visualization_msgs::MarkerArray shown = markers.messages().front();
+  std::vector<double> disc_widths;
+  for (const auto& marker : shown.markers) {
+    if (marker.ns == "radius") disc_widths.push_back(marker.scale.x);
+  }
+  EXPECT_EQ(disc_widths, std::vector<double>(4, 2.0));
 }
 
 TEST_F(PlayerTest, GeneratedPointsAreListedAndEmptyListsHaveOnlyTheHeading) {
