@@ -116,7 +116,7 @@ TEST_F(RosOutputsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePoin
   const Location point = test_locations().front();
   std::mt19937 random(15);
   std::uniform_int_distribution<int> pause_ms(10, 200);
-  for (int change = 0; change < 150; ++change) {
+  for (int change = 0; change < 50; ++change) {
     send_pose(point.x + (change % 2 == 0 ? 0.0 : 1.5), point.y);
     ros::WallDuration(pause_ms(random) / 1000.0).sleep();
   }
