@@ -132,11 +132,7 @@ TEST(NumberValues, IntegersTakeSignAndBlanksOnly) {
   EXPECT_EQ(parse_integer(" +7 "), 7);
   EXPECT_EQ(parse_integer("-12"), -12);
   EXPECT_EQ(parse_integer("\t0\n"), 0);
-  EXPECT_FALSE(parse_integer(""));
-  EXPECT_FALSE(parse_integer("1e3"));
-  EXPECT_FALSE(parse_integer("0x10"));
-  EXPECT_FALSE(parse_integer("1 2"));
-  EXPECT_FALSE(parse_integer("--1"));
+  for (const char* bad : {"", "1e3", "0x10", "1 2", "--1"}) EXPECT_FALSE(parse_integer(bad)) << bad;
 }
 
 TEST(NumberValues, RealsTakeDecimalExponentAndTheUsualWords) {
