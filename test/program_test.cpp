@@ -17,6 +17,7 @@
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "support/topic_recorder.h"
 
 namespace zel::testing {
 namespace {
@@ -61,21 +62,12 @@ TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
     ~SimulatedTime() { ros::param::del("/use_sim_time"); }
   } simulated_time;
   ImageRecorder recorder("/camera/image");
-  std::string frequency_message;
-  std::mutex diagnostics_mutex;
-  const ros::Subscriber diagnostics = ros::NodeHandle().subscribe<diagnostic_msgs::DiagnosticArray>(
-      "/diagnostics", 10, [&](const diagnostic_msgs::DiagnosticArray::ConstPtr& array) {
-        for (const auto& status : array->status) {
-          if (status.name.find("frequency") == std::string::npos) continue;
-          const std::lock_guard<std::mutex> lock(diagnostics_mutex);
-          frequency_message = status.message;
-        }
-      });
+  const Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   const auto frequency_says = [&](const std::string& text) {
-    return wait_until(5.0 * TIMING_SLACK, [&] {
-      const std::lock_guard<std::mutex> lock(diagnostics_mutex);
-      return frequency_message == text;
-    });
+    return diagnostics.wait_until([&](const auto& got) {
+      return last_status_is(got, "zel_tq_video: /camera/image frequency",
+                            [&](const auto& status) { return status.message == text; });
+    }, 5.0 * TIMING_SLACK);
   };
   start();
   // No clock yet: at most the first frame, which may go out before this subscriber is connected.
@@ -168,11 +160,9 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
     auto no_master = env;
     no_master["ROS_MASTER_URI"] = "http://127.0.0.1:" + std::to_string(free_tcp_port());
     Process waiting({ZEL_PROGRAM, "--test", "--video_folder", media_}, no_master, scratch_.path());
-    for (int i = 0; i < 500 * TIMING_SLACK && waiting.err().find("Failed to contact master") == std::string::npos;
-         ++i) {
-      std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_NE(waiting.err().find("Failed to contact master"), std::string::npos) << waiting.err();
+    ASSERT_TRUE(wait_until(10.0 * TIMING_SLACK,
+                           [&] { return waiting.err().find("Failed to contact master") != std::string::npos; }))
+        << waiting.err();
     ends_promptly_with_status_zero(waiting, signal_number);
   }
 
