@@ -132,11 +132,7 @@ TEST(NumberValues, IntegersTakeSignAndBlanksOnly) {
   EXPECT_EQ(parse_integer(" +7 "), 7);
   EXPECT_EQ(parse_integer("-12"), -12);
   EXPECT_EQ(parse_integer("\t0\n"), 0);
-  EXPECT_FALSE(parse_integer(""));
-  EXPECT_FALSE(parse_integer("1e3"));
-  EXPECT_FALSE(parse_integer("0x10"));
-  EXPECT_FALSE(parse_integer("1 2"));
-  EXPECT_FALSE(parse_integer("--1"));
+  for (const char* bad : {"", "1e3", "0x10", "1 2", "--1"}) EXPECT_FALSE(parse_integer(bad)) << bad;
 }
 
 TEST(NumberValues, RealsTakeDecimalExponentAndTheUsualWords) {
@@ -168,6 +164,9 @@ TEST(SettingsEcho, NineSpacesLabelAndTextForm) {
   EXPECT_EQ(lines[0], "         test: True");
   EXPECT_EQ(lines[1], "         num_locations: -3");
   EXPECT_EQ(lines[2], "         radius: 2.0");
+  // The radius in the shortest form that reads back, not rounded as the listing rounds.
+  settings.radius = 1e-5;
+  EXPECT_EQ(settings_echo_lines(settings)[2], "         radius: 1e-05");
 }
 
 TEST(VideoFolder, GainsAtMostOneSlashAndRejectsEmpty) {

@@ -11,35 +11,16 @@
 namespace zel {
 namespace {
 
-TEST(FormatReal, ShortestRoundTripWithAtLeastOneDecimal) {
-  EXPECT_EQ(format_real(4.0), "4.0");
-  EXPECT_EQ(format_real(1.5), "1.5");
-  EXPECT_EQ(format_real(0.1), "0.1");
-  EXPECT_EQ(format_real(0.7), "0.7");
-  EXPECT_EQ(format_real(0.1 + 0.2), "0.30000000000000004");
-  EXPECT_EQ(format_real(-2.0), "-2.0");
-  EXPECT_EQ(format_real(0.0), "0.0");
-  EXPECT_EQ(format_real(-0.0), "-0.0");
-  EXPECT_EQ(format_real(123456789.125), "123456789.125");
-}
-
-TEST(FormatReal, ExponentFormOutsideTheDecimalRange) {
-  EXPECT_EQ(format_real(1e-05), "1e-05");
-  EXPECT_EQ(format_real(0.0001), "0.0001");
-  EXPECT_EQ(format_real(0.00012345), "0.00012345");
-  EXPECT_EQ(format_real(1.5e-07), "1.5e-07");
-  EXPECT_EQ(format_real(1e16), "1e+16");
-  EXPECT_EQ(format_real(9999999999999998.0), "9999999999999998.0");
-  EXPECT_EQ(format_real(1.25e300), "1.25e+300");
-  EXPECT_EQ(format_real(-1e-300), "-1e-300");
-  EXPECT_EQ(format_real(5e-324), "5e-324");
-}
-
-TEST(FormatReal, NonFiniteValuesAsWords) {
-  EXPECT_EQ(format_real(std::numeric_limits<double>::infinity()), "inf");
-  EXPECT_EQ(format_real(-std::numeric_limits<double>::infinity()), "-inf");
-  EXPECT_EQ(format_real(std::nan("")), "nan");
-  EXPECT_EQ(format_real(-std::nan("")), "nan");
+TEST(FormatReal, ShortestDigitsWithAtLeastOneDecimalExponentsOutsideTheDecimalRangeAndWords) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::pair<double, std::string>> cases{
+      {4.0, "4.0"}, {1.5, "1.5"}, {0.1, "0.1"}, {0.7, "0.7"}, {0.1 + 0.2, "0.30000000000000004"}, {-2.0, "-2.0"},
+      {0.0, "0.0"}, {-0.0, "-0.0"}, {123456789.125, "123456789.125"},
+      // Exponent form below 1e-4 and from 1e16 on.
+      {1e-05, "1e-05"}, {0.0001, "0.0001"}, {0.00012345, "0.00012345"}, {1.5e-07, "1.5e-07"}, {1e16, "1e+16"},
+      {9999999999999998.0, "9999999999999998.0"}, {1.25e300, "1.25e+300"}, {-1e-300, "-1e-300"},
+      {5e-324, "5e-324"}, {inf, "inf"}, {-inf, "-inf"}, {std::nan(""), "nan"}, {-std::nan(""), "nan"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(format_real(value), text);
 }
 
 TEST(FormatReal, EveryFormReadsBackAsTheSameDouble) {

@@ -65,12 +65,6 @@ class RestartableMaster {
 constexpr double SPIN_CPU_SECONDS = cpu_seconds_bound(0.6, 1.0);
 constexpr auto PROMPT_TIMEOUT = 5s * TIMING_SLACK;
 
-double cpu_over(const Process& node, std::chrono::milliseconds window) {
-  const double before = cpu_seconds(node.pid());
-  std::this_thread::sleep_for(window);
-  return cpu_seconds(node.pid()) - before;
-}
-
 TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   TempDir scratch;
   RestartableMaster master(scratch.path());

@@ -101,13 +101,14 @@ TEST_F(PoseTrackerTest, DegenerateRadiiAndPositions) {
   tracker_->on_position(3.0, 4.0);
   EXPECT_EQ(state_.location(), NO_LOCATION);
 
+  // A position that is not a number, or is infinite, is at no point, so it also leaves one.
   make({{{3.0}, {4.0}}}, 1e300);
-  tracker_->on_position(std::nan(""), 4.0);
-  EXPECT_EQ(state_.location(), NO_LOCATION);
-  tracker_->on_position(INFINITY, 4.0);
-  EXPECT_EQ(state_.location(), NO_LOCATION);
-  tracker_->on_position(-1e100, 1e100);
-  EXPECT_EQ(state_.location(), 0);
+  for (const auto& [x, y] : {std::pair{std::nan(""), 4.0}, {INFINITY, 4.0}, {3.0, -INFINITY}}) {
+    tracker_->on_position(-1e100, 1e100);
+    EXPECT_EQ(state_.location(), 0);
+    tracker_->on_position(x, y);
+    EXPECT_EQ(state_.location(), NO_LOCATION) << x << ", " << y;
+  }
 }
 
 TEST_F(PoseTrackerTest, NoPointsMeansNeverArriving) {

@@ -5,7 +5,6 @@
 #include <ros/master.h>
 #include <signal.h>
 
-#include <cv_bridge/cv_bridge.h>
 #include <diagnostic_msgs/DiagnosticArray.h>
 #include <rosgraph_msgs/Clock.h>
 
@@ -13,12 +12,12 @@
 #include <atomic>
 #include <filesystem>
 #include <regex>
-#include <set>
 #include <thread>
 
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "support/topic_recorder.h"
 
 namespace zel::testing {
 namespace {
@@ -38,9 +37,8 @@ class ProgramTest : public ::testing::Test {
     poses_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
   }
 
-  void start(std::vector<std::string> extra_args = {}) {
-    std::vector<std::string> args{ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media_};
-    args.insert(args.end(), extra_args.begin(), extra_args.end());
+  void start() {
+    const std::vector<std::string> args{ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media_};
     std::map<std::string, std::string> env{{"ROS_MASTER_URI", ::getenv("ROS_MASTER_URI")},
                                            {"ROS_HOSTNAME", "127.0.0.1"},
                                            {"ROS_HOME", scratch_.path()}};
@@ -51,55 +49,11 @@ class ProgramTest : public ::testing::Test {
 
   void send_pose(double x, double y) { testing::send_pose(poses_, x, y); }
 
-  // The clip codes of the latest images, newest last.
-  static std::vector<int> codes(const ImageRecorder& recorder, std::size_t last) {
-    const auto images = recorder.images();
-    std::vector<int> result;
-    for (std::size_t i = images.size() > last ? images.size() - last : 0; i < images.size(); ++i) {
-      result.push_back(identify(cv_bridge::toCvShare(images[i], "bgr8")->image).clip_code);
-    }
-    return result;
-  }
-
-
   TempDir scratch_;
   std::string media_;
   ros::Publisher poses_;
   std::optional<Process> program_;
 };
-
-TEST_F(ProgramTest, ShowsEmptyThenThePlaylistAtAPointThenEmptyAgain) {
-  ImageRecorder recorder("/camera/image");
-  start();
-  ASSERT_TRUE(recorder.wait_for_count(15, 10.0 * TIMING_SLACK));
-  for (int code : codes(recorder, 10)) EXPECT_EQ(code, clip_code_of("empty"));
-
-  send_pose(3.75, 3.5);
-  ASSERT_TRUE(program_->wait_for_output("Playlist is now: ", 5s * TIMING_SLACK)) << program_->out();
-  std::smatch playlist;
-  const std::string out = program_->out();
-  ASSERT_TRUE(std::regex_search(out, playlist, std::regex(R"(Inside radius of point of interest of location 1\nPlaylist is now: \['(\w+)'(, '(\w+)')?\]\n)")))
-      << out;
-  // Within a frame period or two the first name's clip is on the topic.
-  ros::WallDuration(0.3).sleep();
-  recorder.clear();
-  ASSERT_TRUE(recorder.wait_for_count(25, 5.0 * TIMING_SLACK));
-  std::set<int> seen;
-  for (int code : codes(recorder, 25)) seen.insert(code);
-  std::set<int> expected{clip_code_of(playlist[1])};
-  if (playlist[3].matched) expected.insert(clip_code_of(playlist[3]));
-  EXPECT_EQ(seen, expected);
-
-  send_pose(6.0, 5.0);
-  ASSERT_TRUE(program_->wait_for_output("Out of point of interest, playing empty video.\n", 5s * TIMING_SLACK));
-  ros::WallDuration(0.2).sleep();
-  recorder.clear();
-  ASSERT_TRUE(recorder.wait_for_count(10, 5.0 * TIMING_SLACK));
-  for (int code : codes(recorder, 10)) EXPECT_EQ(code, clip_code_of("empty"));
-
-  program_->signal(SIGINT);
-  EXPECT_EQ(program_->wait_for(5s * TIMING_SLACK), 0);
-}
 
 TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
   // For this test's program only: the tests after it in this process start theirs on wall time.
@@ -108,21 +62,12 @@ TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
     ~SimulatedTime() { ros::param::del("/use_sim_time"); }
   } simulated_time;
   ImageRecorder recorder("/camera/image");
-  std::string frequency_message;
-  std::mutex diagnostics_mutex;
-  const ros::Subscriber diagnostics = ros::NodeHandle().subscribe<diagnostic_msgs::DiagnosticArray>(
-      "/diagnostics", 10, [&](const diagnostic_msgs::DiagnosticArray::ConstPtr& array) {
-        for (const auto& status : array->status) {
-          if (status.name.find("frequency") == std::string::npos) continue;
-          const std::lock_guard<std::mutex> lock(diagnostics_mutex);
-          frequency_message = status.message;
-        }
-      });
+  const Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   const auto frequency_says = [&](const std::string& text) {
-    return wait_until(5.0 * TIMING_SLACK, [&] {
-      const std::lock_guard<std::mutex> lock(diagnostics_mutex);
-      return frequency_message == text;
-    });
+    return diagnostics.wait_until([&](const auto& got) {
+      return last_status_is(got, "zel_tq_video: /camera/image frequency",
+                            [&](const auto& status) { return status.message == text; });
+    }, 5.0 * TIMING_SLACK);
   };
   start();
   // No clock yet: at most the first frame, which may go out before this subscriber is connected.
@@ -215,11 +160,9 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
     auto no_master = env;
     no_master["ROS_MASTER_URI"] = "http://127.0.0.1:" + std::to_string(free_tcp_port());
     Process waiting({ZEL_PROGRAM, "--test", "--video_folder", media_}, no_master, scratch_.path());
-    for (int i = 0; i < 500 * TIMING_SLACK && waiting.err().find("Failed to contact master") == std::string::npos;
-         ++i) {
-      std::this_thread::sleep_for(20ms);
-    }
-    ASSERT_NE(waiting.err().find("Failed to contact master"), std::string::npos) << waiting.err();
+    ASSERT_TRUE(wait_until(10.0 * TIMING_SLACK,
+                           [&] { return waiting.err().find("Failed to contact master") != std::string::npos; }))
+        << waiting.err();
     ends_promptly_with_status_zero(waiting, signal_number);
   }
 
@@ -238,12 +181,6 @@ TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
   ends_promptly_with_status_zero(listing, SIGINT);
   const std::string listed = listing.out();
   EXPECT_EQ(listed.substr(listed.size() - 2), ")\n");
-}
-
-TEST_F(ProgramTest, RemappedImageTopicCarriesTheFrames) {
-  ImageRecorder recorder("/front/image");
-  start({"/camera/image:=/front/image"});
-  EXPECT_TRUE(recorder.wait_for_count(5, 10.0 * TIMING_SLACK));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What the node shows the ROS tools besides the frames, seen from a subscriber beside the running
-// program: the markers for RViz, the media on the camera now, and the diagnostics.
+// program: the media on the camera now, each frame's label, and the diagnostics.
 #include <cv_bridge/cv_bridge.h>
 #include <diagnostic_msgs/DiagnosticArray.h>
 #include <diagnostic_msgs/KeyValue.h>
@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <std_msgs/String.h>
-#include <visualization_msgs/MarkerArray.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,28 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using visualization_msgs::Marker;
-
-std::vector<Marker> in_namespace(const visualization_msgs::MarkerArray& array, const std::string& ns) {
-  std::vector<Marker> found;
-  for (const auto& marker : array.markers) {
-    if (marker.ns == ns && marker.action == Marker::ADD) found.push_back(marker);
-  }
-  return found;
-}
-
-// RViz rejects a marker with a zero or non-finite size in any dimension it draws.
-bool scale_is_valid(const Marker& marker) {
-  const auto positive = [](double value) { return std::isfinite(value) && value > 0; };
-  switch (marker.type) {
-    case Marker::LINE_STRIP:
-      return positive(marker.scale.x);
-    case Marker::TEXT_VIEW_FACING:
-      return positive(marker.scale.z);
-    default:
-      return positive(marker.scale.x) && positive(marker.scale.y) && positive(marker.scale.z);
-  }
-}
 
 class RosOutputsTest : public ::testing::Test {
  protected:
@@ -85,73 +62,6 @@ class RosOutputsTest : public ::testing::Test {
   ros::Publisher poses_;
   std::vector<std::unique_ptr<Process>> programs_;
 };
-
-TEST_F(RosOutputsTest, LateSubscriberGetsEveryPointAndTheBuildingInTheMapFrame) {
-  Process& program = start({"--test", "--radius", "1.25"});
-  ros::WallDuration(1.0).sleep();  // published long before anyone listens: only a latch delivers it
-  Recorder<visualization_msgs::MarkerArray> markers("/zel_tq_video/points_of_interest");
-  ASSERT_TRUE(markers.wait_until([](const auto& got) { return !got.empty(); }, 10.0));
-  const auto array = markers.messages().front();
-
-  const std::vector<std::pair<double, double>> test_points{{3.75, 3.5}, {10.7, 6.0}, {3.78, 7.78}, {10.6, 2.35}};
-  const auto discs = in_namespace(array, "radius");
-  const auto labels = in_namespace(array, "labels");
-  ASSERT_EQ(discs.size(), 4u);
-  ASSERT_EQ(labels.size(), 4u);
-  ASSERT_EQ(in_namespace(array, "points").size(), 4u);
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(discs[i].type, Marker::CYLINDER);
-    EXPECT_EQ(discs[i].id, static_cast<int>(i));
-    EXPECT_EQ(discs[i].pose.position.x, test_points[i].first);
-    EXPECT_EQ(discs[i].pose.position.y, test_points[i].second);
-    EXPECT_EQ(discs[i].scale.x, 2.5);
-    EXPECT_EQ(discs[i].scale.y, 2.5);
-    EXPECT_LT(discs[i].color.a, 1.0f);
-    EXPECT_EQ(labels[i].text, std::to_string(i + 1));
-    EXPECT_LT(std::hypot(labels[i].pose.position.x - test_points[i].first,
-                         labels[i].pose.position.y - test_points[i].second),
-              0.6);
-  }
-
-  const auto rooms = in_namespace(array, "rooms");
-  std::vector<std::string> letters;
-  std::size_t closed_outlines = 0;
-  for (const auto& marker : rooms) {
-    if (marker.type == Marker::TEXT_VIEW_FACING) letters.push_back(marker.text);
-    if (marker.type == Marker::LINE_STRIP && marker.points.size() == 5 &&
-        marker.points.front().x == marker.points.back().x && marker.points.front().y == marker.points.back().y) {
-      ++closed_outlines;
-    }
-  }
-  EXPECT_EQ(closed_outlines, 6u) << "the map and five rooms";
-  EXPECT_EQ(letters, (std::vector<std::string>{"A", "B", "C", "D", "F"}));
-  const auto outline = std::find_if(rooms.begin(), rooms.end(), [](const Marker& m) { return m.id == 0; });
-  ASSERT_NE(outline, rooms.end());
-  EXPECT_EQ(outline->points[2].x, 13.0);
-  EXPECT_EQ(outline->points[2].y, 10.7);
-
-  for (const auto& marker : array.markers) {
-    EXPECT_EQ(marker.header.frame_id, "map") << marker.ns << " " << marker.id;
-    if (marker.action == Marker::ADD) {
-      EXPECT_TRUE(scale_is_valid(marker)) << marker.ns << " " << marker.id;
-    }
-  }
-  stop(program);
-
-  // Without a usable radius there is no disc to draw, but every point keeps its number.
-  Process& no_radius = start({"--test", "--radius", "0", "__name:=zel_no_radius"});
-  Recorder<visualization_msgs::MarkerArray> bare("/zel_no_radius/points_of_interest");
-  ASSERT_TRUE(bare.wait_until([](const auto& got) { return !got.empty(); }, 10.0));
-  const auto without_discs = bare.messages().front();
-  EXPECT_TRUE(in_namespace(without_discs, "radius").empty());
-  EXPECT_EQ(in_namespace(without_discs, "labels").size(), 4u);
-  for (const auto& marker : without_discs.markers) {
-    if (marker.action == Marker::ADD) {
-      EXPECT_TRUE(scale_is_valid(marker)) << marker.ns << " " << marker.id;
-    }
-  }
-  stop(no_radius);
-}
 
 TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoint) {
   Recorder<std_msgs::String> showing("/zel_tq_video/now_showing");
@@ -206,7 +116,7 @@ TEST_F(RosOutputsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePoin
   const Location point = test_locations().front();
   std::mt19937 random(15);
   std::uniform_int_distribution<int> pause_ms(10, 200);
-  for (int change = 0; change < 150; ++change) {
+  for (int change = 0; change < 50; ++change) {
     send_pose(point.x + (change % 2 == 0 ? 0.0 : 1.5), point.y);
     ros::WallDuration(pause_ms(random) / 1000.0).sleep();
   }
@@ -245,6 +155,14 @@ TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   EXPECT_NEAR(std::stod(rate.at("Actual frequency (Hz)")), 30.0, 3.0);
   EXPECT_EQ(rate.at("Minimum acceptable frequency (Hz)"), "27.000000");
 
+  // Passes after the first play a clip opened ahead. A playlist of one clip asks ahead for the very
+  // file it plays: asked for before this pass took its clip, it would be the one taken, and every
+  // pass would wait for its own opening.
+  ASSERT_TRUE(diagnostics.wait_until(has(playback, [](const auto& status) {
+    return std::stoull(values_of(status)["Clips ready ahead"]) >= 3;
+  }), 10.0 * TIMING_SLACK));
+  EXPECT_EQ(values_of(*find_status(diagnostics.messages().back(), playback)).at("Clips opened when due"), "1");
+
   send_pose(10.7, 6.0);
   ASSERT_TRUE(program.wait_for_output("Playlist is now: ", 5s));
   ASSERT_TRUE(diagnostics.wait_until(
@@ -252,23 +170,6 @@ TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   const auto state = values_of(*find_status(diagnostics.messages().back(), playback));
   EXPECT_NE(program.out().find("Playlist is now: " + state.at("Playlist")), std::string::npos) << state.at("Playlist");
   EXPECT_EQ(state.at("Media failures"), "0");
-  stop(program);
-}
-
-TEST_F(RosOutputsTest, PassesAfterTheFirstPlayClipsReadyAhead) {
-  // A playlist of one clip asks ahead for the very file it plays: asked for before this pass took
-  // its clip, it would be the one taken, and every pass would wait for its own opening.
-  Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
-  Process& program = start({"--test"});
-  const auto ready_ahead = [](const diagnostic_msgs::DiagnosticArray& array) {
-    const auto* status = find_status(array, "zel_tq_video: playback");
-    return status ? std::stoull(values_of(*status)["Clips ready ahead"]) : 0u;
-  };
-  ASSERT_TRUE(diagnostics.wait_until([&](const auto& got) { return !got.empty() && ready_ahead(got.back()) >= 3; },
-                                     10.0 * TIMING_SLACK))
-      << program.err();
-  const auto state = values_of(*find_status(diagnostics.messages().back(), "zel_tq_video: playback"));
-  EXPECT_EQ(state.at("Clips opened when due"), "1");
   stop(program);
 }
 

@@ -13,15 +13,6 @@ struct Position3 {
   double z;
 };
 
-TEST(WorldTables, NamesAndLimits) {
-  EXPECT_EQ(OBJECT_LIST.size(), 5u);
-  EXPECT_EQ(OBJECT_LIST[0], "cat");
-  EXPECT_EQ(OBJECT_LIST[4], "person1");
-  EXPECT_EQ(N_SAMPLE, 2);
-  EXPECT_EQ(MAP_LIMITS.x, 13);
-  EXPECT_EQ(MAP_LIMITS.y, 10.7);
-}
-
 TEST(WorldTables, CornersAreExactSinglePrecisionValues) {
   for (const char* room : {"A", "B", "C", "D", "F"}) {
     for (const Corner& corner : room_corners(room)) {

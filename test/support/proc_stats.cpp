@@ -7,6 +7,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace zel::testing {
 
@@ -37,6 +38,12 @@ std::size_t open_descriptor_count(pid_t pid) {
     ++count;
   }
   return count;
+}
+
+double cpu_over(const Process& process, std::chrono::milliseconds window) {
+  const double before = cpu_seconds(process.pid());
+  std::this_thread::sleep_for(window);
+  return cpu_seconds(process.pid()) - before;
 }
 
 std::size_t resident_kib(pid_t pid) {

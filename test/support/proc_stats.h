@@ -2,7 +2,10 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
+
+#include "process.h"
 
 namespace zel::testing {
 
@@ -10,5 +13,7 @@ namespace zel::testing {
 double cpu_seconds(pid_t pid);             // user plus system time so far
 std::size_t open_descriptor_count(pid_t pid);
 std::size_t resident_kib(pid_t pid);
+// The CPU time the process uses over a window of wall time that starts now.
+double cpu_over(const Process& process, std::chrono::milliseconds window);
 
 }  // namespace zel::testing

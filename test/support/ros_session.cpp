@@ -49,7 +49,6 @@ ImageRecorder::ImageRecorder(const std::string& topic) {
 void ImageRecorder::on_image(const sensor_msgs::ImageConstPtr& image) {
   const std::lock_guard<std::mutex> lock(mutex_);
   images_.push_back(image);
-  arrivals_.push_back(ros::WallTime::now().toSec());
 }
 
 bool ImageRecorder::wait_for_publisher(double seconds) const {
@@ -70,15 +69,9 @@ std::vector<sensor_msgs::ImageConstPtr> ImageRecorder::images() const {
   return images_;
 }
 
-std::vector<double> ImageRecorder::arrival_seconds() const {
-  const std::lock_guard<std::mutex> lock(mutex_);
-  return arrivals_;
-}
-
 void ImageRecorder::clear() {
   const std::lock_guard<std::mutex> lock(mutex_);
   images_.clear();
-  arrivals_.clear();
 }
 
 }  // namespace zel::testing

@@ -21,7 +21,7 @@ void start_ros_session(const std::string& node_name);
 // ten seconds).
 void send_pose(const ros::Publisher& poses, double x, double y);
 
-// Every image that arrives on a topic, with its arrival time.
+// Every image that arrives on a topic.
 class ImageRecorder {
  public:
   explicit ImageRecorder(const std::string& topic);
@@ -31,7 +31,6 @@ class ImageRecorder {
   bool wait_for_count(std::size_t count, double seconds) const;
   std::size_t count() const;
   std::vector<sensor_msgs::ImageConstPtr> images() const;
-  std::vector<double> arrival_seconds() const;
   void clear();
 
  private:
@@ -39,7 +38,6 @@ class ImageRecorder {
 
   mutable std::mutex mutex_;
   std::vector<sensor_msgs::ImageConstPtr> images_;
-  std::vector<double> arrivals_;
   ros::Subscriber subscriber_;
 };
 
