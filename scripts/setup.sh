@@ -15,6 +15,12 @@ packages=(
   python3-sensor-msgs python3-geometry-msgs python3-diagnostic-msgs
   # The player as a nodelet; libnodeletlib-tools has the manager program.
   libnodeletlib-dev libnodeletlib-tools pluginlib-dev
+  # The container's display matrix, which turns a phone's portrait clip upright.
+  libavformat-dev libavutil-dev
+  # The tests' media in every codec, rate and orientation users bring.
+  ffmpeg
+  # The message a detector's results come in, which the demo's robot scores.
+  libopencv-apps-dev
 )
 scripts/install_packages.sh "${packages[@]}"
 

@@ -17,6 +17,10 @@ std::optional<ClipOpener::FileStamp> ClipOpener::stamp_of(const std::string& pat
 
 OpenedClip ClipOpener::open(const std::string& path, bool decode_first_frame) {
   OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG)};
+  // OpenCV's own turning differs between its releases; ours is the same with each. Its reading of
+  // the flag tells cheaply whether there is one at all, so a clip without costs no second opening.
+  clip.capture->set(cv::CAP_PROP_ORIENTATION_AUTO, 0);
+  if (clip.capture->get(cv::CAP_PROP_ORIENTATION_META) != 0) clip.turn = upright_turn_of(path);
   clip.first_frame_decoded = decode_first_frame && clip.capture->isOpened() && clip.capture->grab();
   return clip;
 }

@@ -146,18 +146,24 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
   const bool opened = cap->isOpened();
   const double rate = pacing_rate(cap->get(cv::CAP_PROP_FPS));
   FramePacer pacer(rate, clock_.now(), clock_.step());
-  const int width = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH));
-  const int height = static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT));
+  const UprightTurn turn = clip.turn;
+  const cv::Size size = upright_size({static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH)),
+                                      static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT))},
+                                     turn);
+  // A turned clip is decoded here, then turned into the outgoing buffer: one pass over its pixels.
+  cv::Mat stored;
   // The container's count; a clip that does not tell its length opens the next one at its start.
   const double frame_count = cap->get(cv::CAP_PROP_FRAME_COUNT);
   const std::int64_t open_ahead_after =
       frame_count > 0 ? static_cast<std::int64_t>(frame_count) - open_ahead_lead(rate) : 0;
   std::int64_t frames = 0;
   while (cap->isOpened() && video_location == state_.location() && !stopping()) {
-    cv::Mat pixels = sink_.frame_buffer(width, height);
-    ret = first_frame_decoded ? cap->retrieve(pixels) : cap->read(pixels);
+    cv::Mat pixels = sink_.frame_buffer(size.width, size.height);
+    cv::Mat& decoded = turn == UprightTurn::none ? pixels : stored;
+    ret = first_frame_decoded ? cap->retrieve(decoded) : cap->read(decoded);
     first_frame_decoded = false;
     if (!*ret) break;
+    if (turn != UprightTurn::none) turn_upright(stored, turn, pixels);
     if (frames == 0) sink_.playback_began(video_name, MediaKind::video);
     sink_.send_frame(pixels);
     ++frames;

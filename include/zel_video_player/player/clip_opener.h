@@ -15,6 +15,8 @@
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include "zel_video_player/player/clip_orientation.h"
+
 namespace zel {
 
 // A clip opened at its start.
@@ -24,6 +26,8 @@ struct OpenedClip {
   // BGR only then, so a clip held ahead holds no BGR frame, neither OpenCV's nor a copy.
   bool first_frame_decoded = false;
   bool was_ready = true;  // false when take() had to wait for the opening or make it
+  // The capture gives frames as stored; this turns them as players show them.
+  UprightTurn turn = UprightTurn::none;
 };
 
 // Opens clips and lets go of them on a thread of its own. A playlist plays its clips over and over;

@@ -1,0 +1,77 @@
+#include "zel_video_player/player/clip_orientation.h"
+
+#include <cmath>
+
+#include <opencv2/core.hpp>
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+}
+
+namespace zel {
+namespace {
+
+constexpr double RIGHT_ANGLE_TOLERANCE = 1.0;  // degrees, as ffmpeg's own player rounds
+
+// Only the header is read: the container keeps the matrix there, before any frame.
+struct InputFile {
+  AVFormatContext* context = nullptr;
+  explicit InputFile(const std::string& path) {
+    if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) context = nullptr;
+  }
+  ~InputFile() { avformat_close_input(&context); }
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+};
+
+}  // namespace
+
+UprightTurn upright_turn_for(double counterclockwise_degrees) {
+  if (!std::isfinite(counterclockwise_degrees)) return UprightTurn::none;
+  const double degrees = counterclockwise_degrees - 360.0 * std::floor(counterclockwise_degrees / 360.0);
+  const auto near = [&](double angle) { return std::abs(degrees - angle) < RIGHT_ANGLE_TOLERANCE; };
+  if (near(90.0)) return UprightTurn::quarter_counterclockwise;
+  if (near(180.0)) return UprightTurn::half;
+  if (near(270.0)) return UprightTurn::quarter_clockwise;
+  return UprightTurn::none;
+}
+
+// The first video stream, as OpenCV's capture picks it.
+UprightTurn upright_turn_of(const std::string& path) {
+  const InputFile file(path);
+  if (!file.context) return UprightTurn::none;
+  for (unsigned i = 0; i < file.context->nb_streams; ++i) {
+    const AVStream* stream = file.context->streams[i];
+    if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+    std::size_t size = 0;
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    if (!matrix || size < 9 * sizeof(int32_t)) return UprightTurn::none;
+    return upright_turn_for(av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
+  }
+  return UprightTurn::none;
+}
+
+cv::Size upright_size(cv::Size stored, UprightTurn turn) {
+  const bool quarter = turn == UprightTurn::quarter_clockwise || turn == UprightTurn::quarter_counterclockwise;
+  return quarter ? cv::Size(stored.height, stored.width) : stored;
+}
+
+void turn_upright(const cv::Mat& stored, UprightTurn turn, cv::Mat& upright) {
+  switch (turn) {
+    case UprightTurn::none:
+      stored.copyTo(upright);
+      return;
+    case UprightTurn::quarter_counterclockwise:
+      cv::rotate(stored, upright, cv::ROTATE_90_COUNTERCLOCKWISE);
+      return;
+    case UprightTurn::half:
+      cv::rotate(stored, upright, cv::ROTATE_180);
+      return;
+    case UprightTurn::quarter_clockwise:
+      cv::rotate(stored, upright, cv::ROTATE_90_CLOCKWISE);
+      return;
+  }
+}
+
+}  // namespace zel
