@@ -5,13 +5,11 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
-#include <mutex>
-#include <optional>
 #include <thread>
 
 #include "support/media.h"
+#include "support/playback_recorder.h"
 #include "support/process.h"
 #include "support/timing.h"
 #include "zel_video_player/player/playback.h"
@@ -24,138 +22,13 @@ using namespace std::chrono_literals;
 using Time = Clock::Time;
 
 constexpr Time PERIOD_30 = std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / 30));
-constexpr Time START = 1000s;
-
-// Running, a sleep moves the time on to the deadline at once, or by `tick` when one is set, as a
-// simulator's coarse /clock does, or by a jump the test set for it. Paused, it does not move.
-class FakeClock : public Clock {
- public:
-  Time now() const override {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return now_;
-  }
-  Time step() const override { return step_; }
-  void sleep_toward(Time deadline, const PlayState& state, int from) const override {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (running_) {
-        now_ = jump_ ? now_ + *jump_ : tick_ > Time::zero() ? now_ + tick_ : deadline;
-        jump_.reset();
-        return;
-      }
-    }
-    state.wait_for_location_change(from, 1ms);
-  }
-
-  void set(Time time) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    now_ = time;
-  }
-  void jump_during_next_sleep(Time by) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    jump_ = by;
-  }
-  void pause() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    running_ = false;
-  }
-  void move_in_ticks(Time tick, Time step) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    tick_ = tick;
-    step_ = step;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  mutable Time now_ = START;
-  mutable std::optional<Time> jump_;
-  bool running_ = true;
-  Time tick_ = Time::zero();
-  Time step_ = Time::zero();
-};
-
-struct Sent {
-  Time at;
-  FrameIdentity frame;
-  bool still;
-};
-
-// Records what playback sends, with the clock's time; `on_send` lets a test act at the n-th frame
-// (counted from 1), as the robot or the clock would between two frames.
-class RecordingSink : public FrameSink {
- public:
-  explicit RecordingSink(const Clock& clock) : clock_(clock) {}
-
-  cv::Mat frame_buffer(int width, int height) override {
-    buffer_.create(height, width, CV_8UC3);
-    return buffer_;
-  }
-  void send_frame(const cv::Mat& pixels) override {
-    EXPECT_EQ(pixels.data, buffer_.data) << "the decoder wrote elsewhere than the buffer it was given";
-    record(identify(pixels), false);
-  }
-  void prepare_still(const cv::Mat& picture) override { still_ = picture.clone(); }
-  void send_still() override { record(identify(still_), true); }
-  void playback_began(const std::string& clip_name, MediaKind kind) override {
-    note("began " + media_file_name(clip_name, kind));
-  }
-  void clip_started(bool) override {}
-  void media_failed(const std::string&, const std::string&, const std::string&) override { note("failed"); }
-  void showing_nothing() override {}
-  void log_info(const std::string& line) override { note(line); }
-  void log_error(const std::string& line) override { note("error: " + line); }
-
-  // Everything but the frames, in order: log lines, announcements, failures.
-  std::vector<std::string> events() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-
-  std::vector<Sent> sent() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return sent_;
-  }
-  std::size_t count() const { return sent().size(); }
-  bool wait_for_count(std::size_t count, std::chrono::milliseconds timeout) const {
-    const auto deadline = std::chrono::steady_clock::now() + timeout * TIMING_SLACK;
-    while (this->count() < count && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
-    return this->count() >= count;
-  }
-
-  void clear() {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    sent_.clear();
-    events_.clear();
-    on_send = [](std::size_t) {};
-  }
-
-  std::function<void(std::size_t)> on_send = [](std::size_t) {};
-
- private:
-  void note(std::string event) {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    events_.push_back(std::move(event));
-  }
-  void record(FrameIdentity frame, bool still) {
-    std::size_t n = 0;
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      sent_.push_back({clock_.now(), frame, still});
-      n = sent_.size();
-    }
-    on_send(n);
-  }
-
-  const Clock& clock_;
-  cv::Mat buffer_;
-  cv::Mat still_;
-  mutable std::mutex mutex_;
-  std::vector<Sent> sent_;
-  std::vector<std::string> events_;
-};
 
 class PlaybackTest : public ::testing::Test {
  protected:
+  void TearDown() override {
+    EXPECT_EQ(sink_.frames_written_elsewhere(), 0u) << "the decoder wrote elsewhere than the buffer it was given";
+  }
+
   // Gaps between consecutive frames, in periods of 1/30 s.
   std::vector<double> gaps() const {
     const auto sent = sink_.sent();

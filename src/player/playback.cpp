@@ -28,6 +28,8 @@ constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
 // megabytes each at 1080p) would be held for most of every clip, and a robot that moves on would
 // have paid for opening clips it never shows.
 constexpr double OPEN_AHEAD_LEAD_SECONDS = 0.5;
+// A clip damaged through and through gives up after this many unreadable packets in a row.
+constexpr std::int64_t MOST_UNREADABLE_IN_A_ROW = 8;
 
 // A rate that is not a finite number is as good as none reported.
 double pacing_rate(double reported_fps) {
@@ -56,6 +58,23 @@ cv::Mat read_picture(const std::string& path) {
 // Frames or publications still to come when the next clip is to be opened.
 std::int64_t open_ahead_lead(double rate) {
   return static_cast<std::int64_t>(std::ceil(OPEN_AHEAD_LEAD_SECONDS * rate));
+}
+
+// OpenCV's capture gives up at the first packet its decoder refuses, where ffmpeg and other players
+// skip it and play on: reading on gives the frames that follow, and the ones the decoder held back
+// to put frames in order. Only while the container counts frames still to come, so a whole clip
+// ends as it always did.
+bool read_on_past_damage(cv::VideoCapture& capture, cv::Mat& frame, std::int64_t frames_read, double frame_count,
+                         std::int64_t& packets_skipped) {
+  for (std::int64_t failed = 1;
+       failed <= MOST_UNREADABLE_IN_A_ROW && static_cast<double>(frames_read + packets_skipped + failed) < frame_count;
+       ++failed) {
+    if (capture.read(frame)) {
+      packets_skipped += failed;
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string seconds_text(Clock::Time time) {
@@ -157,11 +176,13 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
   const std::int64_t open_ahead_after =
       frame_count > 0 ? static_cast<std::int64_t>(frame_count) - open_ahead_lead(rate) : 0;
   std::int64_t frames = 0;
+  std::int64_t packets_skipped = 0;
   while (cap->isOpened() && video_location == state_.location() && !stopping()) {
     cv::Mat pixels = sink_.frame_buffer(size.width, size.height);
     cv::Mat& decoded = turn == UprightTurn::none ? pixels : stored;
     ret = first_frame_decoded ? cap->retrieve(decoded) : cap->read(decoded);
     first_frame_decoded = false;
+    if (!*ret) ret = read_on_past_damage(*cap, decoded, frames, frame_count, packets_skipped);
     if (!*ret) break;
     if (turn != UprightTurn::none) turn_upright(stored, turn, pixels);
     if (frames == 0) sink_.playback_began(video_name, MediaKind::video);
@@ -172,6 +193,7 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
     wait_out_frame(pacer, video_location);
   }
   clip_opener_.release_later(std::move(cap));
+  if (packets_skipped > 0) report_damage(path, packets_skipped);
   if (!opened) {
     report_media_failure(video_name, path, "cannot be opened");
   } else if (frames > 0) {
@@ -240,6 +262,13 @@ void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time 
   sink_.log_info("ZEL video player: The clock went back from " + seconds_text(from) + " to " + seconds_text(to) +
                  "; frames are paced afresh from there");
   pacer.restart(to);
+}
+
+// Once: a damaged clip still plays, over and over, and says the same each time.
+void Playback::report_damage(const std::string& path, std::int64_t packets_skipped) {
+  if (!damage_reported_.insert(path).second) return;
+  sink_.log_error("ZEL video player: " + path + " is damaged: " + std::to_string(packets_skipped) +
+                  " of its packets could not be decoded and were skipped");
 }
 
 void Playback::report_media_failure(const std::string& clip_name, const std::string& path,

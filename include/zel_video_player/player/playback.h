@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "zel_video_player/player/clip_opener.h"
@@ -57,6 +58,7 @@ class Playback {
   void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports_.forget(path); }
+  void report_damage(const std::string& path, std::int64_t packets_skipped);
 
   const std::string video_folder_;
   const PlayState& state_;
@@ -65,6 +67,7 @@ class Playback {
   const StopRequested outside_stop_;
   std::uint64_t frames_sent_ = 0;  // tells a pass that showed nothing
   RepeatFilter failure_reports_;
+  std::set<std::string> damage_reported_;
   ClipOpener clip_opener_;
 };
 

@@ -1,0 +1,161 @@
+#pragma once
+
+// A clock the test moves and a sink that records, to run the playback engine without a master.
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "support/media.h"
+#include "support/timing.h"
+#include "zel_video_player/player/clock.h"
+#include "zel_video_player/player/frame_sink.h"
+
+namespace zel::testing {
+
+// Running, a sleep moves the time on to the deadline at once, or by `tick` when one is set, as a
+// simulator's coarse /clock does, or by a jump the test set for it. Paused, it does not move.
+class FakeClock : public Clock {
+ public:
+  Time now() const override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return now_;
+  }
+  Time step() const override { return step_; }
+  void sleep_toward(Time deadline, const PlayState& state, int from) const override {
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (running_) {
+        now_ = jump_ ? now_ + *jump_ : tick_ > Time::zero() ? now_ + tick_ : deadline;
+        jump_.reset();
+        return;
+      }
+    }
+    state.wait_for_location_change(from, std::chrono::milliseconds(1));
+  }
+
+  void set(Time time) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    now_ = time;
+  }
+  void jump_during_next_sleep(Time by) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    jump_ = by;
+  }
+  void pause() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    running_ = false;
+  }
+  void move_in_ticks(Time tick, Time step) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    tick_ = tick;
+    step_ = step;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  mutable Time now_ = std::chrono::seconds(1000);
+  mutable std::optional<Time> jump_;
+  bool running_ = true;
+  Time tick_ = Time::zero();
+  Time step_ = Time::zero();
+};
+
+struct Sent {
+  Clock::Time at;
+  FrameIdentity frame;
+  bool still;
+  cv::Mat pixels;  // a copy: the sink's buffer is written over by the next frame
+};
+
+// Records what playback sends, with the clock's time; `on_send` lets a test act at the n-th frame
+// (counted from 1), as the robot or the clock would between two frames.
+class RecordingSink : public FrameSink {
+ public:
+  explicit RecordingSink(const Clock& clock) : clock_(clock) {}
+
+  cv::Mat frame_buffer(int width, int height) override {
+    buffer_.create(height, width, CV_8UC3);
+    return buffer_;
+  }
+  void send_frame(const cv::Mat& pixels) override { record(pixels.clone(), false, pixels.data != buffer_.data); }
+  void prepare_still(const cv::Mat& picture) override { still_ = picture.clone(); }
+  void send_still() override { record(still_, true); }
+  void playback_began(const std::string& clip_name, MediaKind kind) override {
+    note("began " + media_file_name(clip_name, kind));
+  }
+  void clip_started(bool) override {}
+  void media_failed(const std::string&, const std::string&, const std::string&) override { note("failed"); }
+  void showing_nothing() override {}
+  void log_info(const std::string& line) override { note(line); }
+  void log_error(const std::string& line) override { note("error: " + line); }
+
+  // Everything but the frames, in order: log lines, announcements, failures.
+  std::vector<std::string> events() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+  }
+
+  std::vector<Sent> sent() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return sent_;
+  }
+  std::size_t count() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return sent_.size();
+  }
+  bool wait_for_count(std::size_t count, std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout * TIMING_SLACK;
+    while (this->count() < count && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return this->count() >= count;
+  }
+  // Video frames the decoder did not write into the buffer it was given, since the sink was made.
+  std::size_t frames_written_elsewhere() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return frames_written_elsewhere_;
+  }
+
+  void clear() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    sent_.clear();
+    events_.clear();
+    on_send = [](std::size_t) {};
+  }
+
+  std::function<void(std::size_t)> on_send = [](std::size_t) {};
+
+ private:
+  void note(std::string event) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    events_.push_back(std::move(event));
+  }
+  void record(cv::Mat pixels, bool still, bool written_elsewhere = false) {
+    std::size_t n = 0;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (written_elsewhere) ++frames_written_elsewhere_;
+      sent_.push_back({clock_.now(), identify(pixels), still, std::move(pixels)});
+      n = sent_.size();
+    }
+    on_send(n);
+  }
+
+  const Clock& clock_;
+  cv::Mat buffer_;
+  cv::Mat still_;
+  mutable std::mutex mutex_;
+  std::vector<Sent> sent_;
+  std::size_t frames_written_elsewhere_ = 0;
+  std::vector<std::string> events_;
+};
+
+}  // namespace zel::testing
