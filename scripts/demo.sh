@@ -2,7 +2,8 @@
 # The whole system at work in about a minute: installs what is missing, builds, and runs the player
 # on the sample media beside a simulated robot that tours its points of interest, all on a private
 # ROS master. Ends with a map of the tour and a contact sheet of what the camera showed; with --rviz,
-# RViz shows the points, the robot and the camera as the tour goes.
+# RViz shows the points, the robot and the camera as the tour goes. With --perception the camera
+# shows real footage to a real people detector, which is scored against what it was shown.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,19 +11,31 @@ usage() {
   cat <<'EOF'
 usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_folder DIR]
                        [--speed M_PER_S] [--dwell SECONDS] [--sim-speed N] [--rviz]
+                       [--perception [--detector_delay SECONDS]]
 
   --generated          random points of interest instead of the four test points
-  --num_locations N    how many random points (default 5; with --generated)
+  --num_locations N    how many random points (default 5, 8 with --perception; with --generated)
   --radius R           metres around a point within which its objects are shown (default 1.5)
   --video_folder DIR   your own media folder instead of the sample media
   --speed M_PER_S      the robot's walking speed (default 1.4)
-  --dwell SECONDS      how long the robot stays at each point (default 4)
+  --dwell SECONDS      how long the robot stays at each point (default 4, 10 with --perception)
   --sim-speed N        run everything in simulated time (/use_sim_time), its clock (/clock) at N
                        times real speed: at 4 the tour takes a quarter of the time (default 0: real
                        time, no /clock)
   --rviz               show it all in RViz (installs Debian's rviz when missing). Without a display
                        RViz runs on a virtual screen (Xvfb) and what it shows at point 2 is saved
                        to build/demo/zel_rviz.png
+  --perception         the camera shows real footage (opencv-doc's samples: people in person and
+                       person1, none in the rest) and opencv_apps' people_detect watches it; the
+                       tour scores its results against what it was shown, prints the table, writes
+                       it to build/demo/zel_detector_scores.txt and puts the detector's pictures on
+                       the contact sheet. Tours random points (as --generated), since each arrival
+                       draws its names anew: the more points, the more of the media a run shows.
+                       Installs opencv-doc when missing. With --video_folder the detector watches
+                       your media instead
+  --detector_delay SECONDS
+                       the most the detector takes from a frame to its result; results within it
+                       after a change of media are left out (default 1.5, zel_tour's)
 EOF
 }
 
@@ -34,6 +47,10 @@ speed=1.4
 dwell=4
 sim_speed=0
 rviz=0
+perception=0
+detector_delay=""
+dwell_given=0
+num_locations_given=0
 while (($#)); do
   option=$1
   value=""
@@ -44,7 +61,8 @@ while (($#)); do
     -h | --help) usage; exit 0 ;;
     --generated) test_flag=""; shift; continue ;;
     --rviz) rviz=1; shift; continue ;;
-    --num_locations | --radius | --video_folder | --speed | --dwell | --sim-speed)
+    --perception) perception=1; shift; continue ;;
+    --num_locations | --radius | --video_folder | --speed | --dwell | --sim-speed | --detector_delay)
       if [[ -z $value ]]; then
         (($# >= 2)) || { echo "demo.sh: $option needs a value" >&2; exit 2; }
         value=$2
@@ -55,14 +73,47 @@ while (($#)); do
   esac
   shift
   case $option in
-    --num_locations) num_locations=$value ;;
+    --num_locations) num_locations=$value; num_locations_given=1 ;;
     --radius) radius=$value ;;
     --video_folder) video_folder=$value ;;
     --speed) speed=$value ;;
-    --dwell) dwell=$value ;;
+    --dwell) dwell=$value; dwell_given=1 ;;
     --sim-speed) sim_speed=$value ;;
+    --detector_delay) detector_delay=$value ;;
   esac
 done
+if [[ -n $detector_delay ]] && ((!perception)); then
+  echo "demo.sh: --detector_delay needs --perception" >&2
+  exit 2
+fi
+if ((perception)); then
+  test_flag=""
+  if ((!num_locations_given)); then num_locations=8; fi
+  # Long enough for the detector to see a stay's second name past its delay.
+  if ((!dwell_given)); then dwell=10; fi
+fi
+
+# The media folder of --perception, from opencv-doc's sample data: a video and a still with people,
+# videos and stills without. Videos as H.264 at 30 a second, which the player shows at their own
+# pace (it shows slower ones at 30), cut to 8 s like a still, so a stay of two names shows both.
+make_footage() {
+  local folder=$1
+  local data=/usr/share/doc/opencv-doc/examples/data
+  [[ -d $folder ]] && return 0
+  local partial=$folder.partial
+  rm -rf "$partial"
+  mkdir -p "$partial"
+  clip() {
+    ffmpeg -nostdin -v error -y -ss "$2" -t 8 -i "$data/$1" -an -vf fps=30 -c:v libx264 -pix_fmt yuv420p "$partial/$3"
+  }
+  clip vtest.avi 0 person.mp4  # pedestrians on a street
+  cp "$data/messi5.jpg" "$partial/person1.jpg"  # a footballer
+  clip tree.avi 0 dog.mp4  # a tree in the wind
+  clip tree.avi 10 empty.mp4  # the same tree later, before a hand comes into view at 24 s
+  cp "$data/squirrel_cls.jpg" "$partial/cat.jpg"
+  cp "$data/baboon.jpg" "$partial/dog1.jpg"
+  mv "$partial" "$folder"
+}
 
 started=$SECONDS
 echo "== Installing what is missing and building"
@@ -86,18 +137,31 @@ fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
 sample_flag=""
-if [[ -z $video_folder ]]; then
+if ((perception)); then
+  # ffmpeg and libopencv-apps-dev come with the build; the footage does not.
+  scripts/install_packages.sh opencv-doc ffmpeg libopencv-apps-dev
+  if [[ -z $video_folder ]]; then
+    video_folder=$build_dir/footage_media
+    make_footage "$video_folder"
+    echo "== Real footage: $video_folder (people in person and person1, none in the rest)"
+  fi
+elif [[ -z $video_folder ]]; then
   video_folder=$build_dir/sample_media
   sample_flag=--sample_media
   echo "== Sample media: $video_folder"
 fi
 
 run_dir=$(realpath "$build_dir")/demo
-rm -rf "$run_dir"
+# Also CMake's folder for demo/ (its makefiles, test lists and the sample media's stamp): only what
+# a run before left there goes.
+mkdir -p "$run_dir"
+rm -rf "$run_dir/ros_home" "$run_dir/screen" "$run_dir"/{master,sim_clock,player,xvfb,rviz,tour,detector}.log \
+  "$run_dir"/{zel_rviz,zel_tour_map,zel_tour_contact_sheet}.png "$run_dir/zel_detector_scores.txt"
 mkdir -p "$run_dir/ros_home"
 
 # Every process started here, so that exactly these are stopped on the way out, Ctrl-C included.
 tour_pid=""
+detector_pid=""
 player_pid=""
 master_pid=""
 clock_pid=""
@@ -116,6 +180,7 @@ stop() {
 }
 cleanup() {
   stop "$tour_pid" INT
+  stop "$detector_pid" INT
   stop "$rviz_pid" INT
   stop "$screen_pid" TERM
   stop "$player_pid" INT
@@ -197,9 +262,21 @@ if ((rviz)); then
   rviz_pid=$!
 fi
 
+detector_flags=()
+if ((perception)); then
+  # A queue of one: each result is of the latest frame, not of one that waited behind others.
+  echo "== Starting the detector: opencv_apps/people_detect on /camera/image"
+  rosrun nodelet nodelet standalone opencv_apps/people_detect __name:=people_detect image:=/camera/image \
+    _queue_size:=1 >"$run_dir/detector.log" 2>&1 &
+  detector_pid=$!
+  detector_flags=(--detector_results /people_detect/found --detector_view /people_detect/image)
+  [[ -z $detector_delay ]] || detector_flags+=(--detector_delay "$detector_delay")
+fi
+
 echo "== Starting the simulated robot"
 tour_log=$run_dir/tour.log
-"$bin/zel_tour" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" $sample_flag > >(tee "$tour_log") &
+"$bin/zel_tour" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" $sample_flag "${detector_flags[@]}" \
+  > >(tee "$tour_log") &
 tour_pid=$!
 while [[ -n $screenshot ]] && kill -0 "$tour_pid" 2>/dev/null; do
   if grep -q "^tour: at point 2 " "$tour_log"; then
@@ -216,9 +293,11 @@ cleanup
 trap - EXIT
 if ((tour_status != 0)); then
   echo "demo.sh: the tour failed (status $tour_status); the player's output is in $player_log" >&2
+  ((!perception)) || echo "demo.sh: the detector's output is in $run_dir/detector.log" >&2
   exit "$tour_status"
 fi
 echo "== Done in $((SECONDS - started)) s. The player's output is in $player_log"
 echo "Map of the tour:          $run_dir/zel_tour_map.png"
 echo "What the camera showed:   $run_dir/zel_tour_contact_sheet.png"
 [[ -z ${screenshot_taken:-} ]] || echo "RViz at point 2:          $screenshot_taken"
+((!perception)) || echo "The detector's scores:    $run_dir/zel_detector_scores.txt (its output in $run_dir/detector.log)"

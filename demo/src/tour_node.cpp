@@ -5,12 +5,14 @@
 //
 // The walk and the stays run in ROS time, so under /use_sim_time the tour follows /clock: faster,
 // slower or paused with the simulation. Waiting for the player is about the real world and stays on
-// the wall clock.
+// the wall clock, and so does the scoring of a detector: its delay is the time its computer takes.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <mutex>
@@ -24,6 +26,7 @@
 #include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <geometry_msgs/TransformStamped.h>
+#include <opencv_apps/RectArrayStamped.h>
 #include <ros/callback_queue.h>
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
@@ -33,6 +36,7 @@
 #include <visualization_msgs/Marker.h>
 #include <visualization_msgs/MarkerArray.h>
 
+#include "zel_video_player/demo/detector_score.h"
 #include "zel_video_player/demo/pictures.h"
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
@@ -55,6 +59,13 @@ constexpr double FINISH_SECONDS = 1.5;
 constexpr std::size_t MOST_UNPAIRED = 30;
 constexpr double LABEL_HEIGHT = 0.35;
 constexpr double LABEL_DROP = 0.8;  // metres below the robot on the map, clear of the points' numbers
+// The detector sends its picture and its result of one frame back to back: they came within 20 ms of
+// each other here, even on a loaded machine; the nearest result is the one.
+constexpr double VIEW_RESULT_TOLERANCE = 0.05;
+// The detector's pictures kept for the contact sheet, the latest counted one chosen at each point:
+// at its 3 to 30 a second here, enough to reach back past its delay after a change of media.
+constexpr std::size_t KEPT_VIEWS = 30;
+constexpr const char* SCORES_FILE = "zel_detector_scores.txt";
 
 class TourFailed : public std::runtime_error {
  public:
@@ -99,17 +110,27 @@ geometry_msgs::TransformStamped transform(const std::string& parent, const std::
   return result;
 }
 
+struct DetectorView {
+  double arrival;  // on the score's clock
+  sensor_msgs::ImageConstPtr image;
+};
+
 class TourNode {
  public:
-  explicit TourNode(TourOptions options) : options_(std::move(options)) {}
-  // The callbacks run on the spinner's thread: stop it before the fields they write go.
+  explicit TourNode(TourOptions options) : options_(std::move(options)) {
+    if (detecting()) score_.emplace(options_.detector_delay);
+  }
+  // The callbacks run on the spinners' threads: stop them before the fields they write go.
   ~TourNode() {
     spinner_.stop();
     label_spinner_.stop();
+    detector_spinner_.stop();
     image_subscriber_.shutdown();
     markers_subscriber_.shutdown();
     showing_subscriber_.shutdown();
     frame_media_subscriber_.shutdown();
+    detector_results_subscriber_.shutdown();
+    detector_view_subscriber_.shutdown();
   }
 
   int run() {
@@ -123,7 +144,8 @@ class TourNode {
 
     wait_for_player();
     std::vector<zel::demo::SheetEntry> sheet;
-    stand(plan.pose_at(0.0), SETTLE_SECONDS);
+    // Long enough for a detector's result on "empty" to count before the first picture is kept.
+    stand(plan.pose_at(0.0), SETTLE_SECONDS + (detecting() ? options_.detector_delay : 0.0));
     sheet.push_back(keep(plan.ends_are_clear() ? "away from every point" : "at the start"));
     say("before the tour the camera shows " + camera(sheet.back().frame));
 
@@ -131,6 +153,7 @@ class TourNode {
     stand(plan.pose_at(plan.duration()), FINISH_SECONDS);
     say("away from every point again the camera shows " + camera(latest_frame()));
     write_pictures(marked.points, radius, plan, sheet);
+    if (detecting()) write_scores();
     return 0;
   }
 
@@ -138,6 +161,8 @@ class TourNode {
   void check_running() const {
     if (!ros::ok()) throw zel::Interrupted();
   }
+
+  bool detecting() const { return !options_.detector_results.empty(); }
 
   void connect() {
     ros::NodeHandle node;
@@ -153,6 +178,18 @@ class TourNode {
     label_node.setCallbackQueue(&label_queue_);
     frame_media_subscriber_ = label_node.subscribe(zel::private_topic_of_default_node(zel::FRAME_MEDIA_TOPIC), 100,
                                                    &TourNode::on_frame_media, this);
+    // The detector's results too, timed as they arrive, not when busier callbacks let them through.
+    if (detecting()) {
+      ros::NodeHandle detector_node;
+      detector_node.setCallbackQueue(&detector_queue_);
+      detector_results_subscriber_ =
+          detector_node.subscribe(options_.detector_results, 10, &TourNode::on_detector_result, this);
+      if (!options_.detector_view.empty()) {
+        detector_view_subscriber_ =
+            detector_node.subscribe(options_.detector_view, 10, &TourNode::on_detector_view, this);
+      }
+      detector_spinner_.start();
+    }
     // The localiser's correction is none: the simulated odometry is exact.
     static_broadcaster_.sendTransform(transform(zel::MAP_FRAME, "odom", {0.0, 0.0}, 0.0));
     spinner_.start();
@@ -195,15 +232,17 @@ class TourNode {
   }
 
   void wait_for_player() {
-    say("waiting for the player on " + pose_publisher_.getTopic() + " and " + image_subscriber_.getTopic());
+    say("waiting for the player on " + pose_publisher_.getTopic() + " and " + image_subscriber_.getTopic() +
+        (detecting() ? ", and for the detector on " + detector_results_subscriber_.getTopic() : ""));
     const auto start = Clock::now();
-    while (pose_publisher_.getNumSubscribers() == 0 || !have_image()) {
+    while (pose_publisher_.getNumSubscribers() == 0 || !have_image() || (detecting() && !have_detector_result())) {
       check_running();
       if (seconds_since(start) > options_.wait) {
-        throw TourFailed(std::string("the player did not ") +
-                         (pose_publisher_.getNumSubscribers() == 0 ? "subscribe to " + pose_publisher_.getTopic()
-                                                                    : "publish on " + image_subscriber_.getTopic()) +
-                         " within " + std::to_string(options_.wait) + " s");
+        const std::string missing =
+            pose_publisher_.getNumSubscribers() == 0 ? "the player did not subscribe to " + pose_publisher_.getTopic()
+            : !have_image()                          ? "the player did not publish on " + image_subscriber_.getTopic()
+                             : "the detector did not publish on " + detector_results_subscriber_.getTopic();
+        throw TourFailed(missing + " within " + std::to_string(options_.wait) + " s");
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -229,12 +268,31 @@ class TourNode {
     pair_up(image->header.seq);
   }
 
+  // A label that names no frame is not the player's: thrown out of the spinner's thread, it would
+  // have ended the tour.
   void on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label) {
+    const auto seq = zel::demo::frame_label_seq(label->key);
+    if (!seq) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    const auto seq = static_cast<std::uint32_t>(std::stoul(label->key));
-    unmatched_labels_[seq] = label->value;
+    // Timed under the lock, so labels reach the score in the order of their times.
+    if (score_) score_->frame_shown(seconds_since(start_), label->value);
+    unmatched_labels_[*seq] = label->value;
     if (unmatched_labels_.size() > MOST_UNPAIRED) unmatched_labels_.erase(unmatched_labels_.begin());
-    pair_up(seq);
+    pair_up(*seq);
+  }
+
+  void on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
+    const double arrival = seconds_since(start_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    score_->result(arrival, result->rects.size());
+    have_detector_result_ = true;
+  }
+
+  void on_detector_view(const sensor_msgs::ImageConstPtr& view) {
+    const double arrival = seconds_since(start_);
+    std::lock_guard<std::mutex> lock(mutex_);
+    detector_views_.push_back({arrival, view});
+    if (detector_views_.size() > KEPT_VIEWS) detector_views_.pop_front();
   }
 
   // Anything older than a pair is a frame whose label was lost or a label whose frame was dropped.
@@ -264,21 +322,45 @@ class TourNode {
     return labelled_image_ != nullptr;
   }
 
+  bool have_detector_result() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return have_detector_result_;
+  }
+
   std::string now_showing() {
     std::lock_guard<std::mutex> lock(mutex_);
     return showing_;
   }
 
-  // The latest frame whose label has come, captioned with the media the label names.
+  // The latest frame whose label has come, captioned with the media the label names. With the
+  // detector's pictures, the latest of them that counts for one media instead, captioned with that
+  // media and the people found in it.
   zel::demo::SheetEntry keep(const std::string& title) {
     sensor_msgs::ImageConstPtr image;
     std::string showing;
+    std::deque<DetectorView> views;
+    std::optional<zel::demo::DetectorScore> score;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       image = labelled_image_;
       showing = labelled_image_showing_;
+      views = detector_views_;
+      score = score_;
     }
-    return {frame_of(image), title, showing.empty() ? "the player named no media" : "showing " + showing};
+    for (auto view = views.rbegin(); score && view != views.rend(); ++view) {
+      const auto media = score->media_throughout(view->arrival);
+      if (!media) continue;
+      const auto boxes = score->boxes_near(view->arrival, VIEW_RESULT_TOLERANCE);
+      return {frame_of(view->image), title, *media + ": " + (boxes ? people_text(*boxes) : "its result missing")};
+    }
+    const std::string caption = showing.empty() ? "the player named no media" : "showing " + showing;
+    if (options_.detector_view.empty()) return {frame_of(image), title, caption};
+    return {frame_of(image), title, caption + "; no detector picture counted"};
+  }
+
+  static std::string people_text(std::size_t boxes) {
+    if (boxes == 0) return "no people found";
+    return std::to_string(boxes) + (boxes == 1 ? " person found" : " people found");
   }
 
   cv::Mat latest_frame() {
@@ -384,6 +466,23 @@ class TourNode {
     }
   }
 
+  void write_scores() {
+    std::optional<zel::demo::DetectorScore> score;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      score = score_;
+    }
+    const std::string table = zel::demo::score_table_text(score->table(), detector_results_subscriber_.getTopic());
+    namespace fs = std::filesystem;
+    const std::string path =
+        (fs::absolute(options_.output_dir).lexically_normal() / SCORES_FILE).string();
+    std::ofstream file(path);
+    file << table;
+    file.close();
+    if (!file) throw TourFailed("cannot write the detector's scores to " + path);
+    std::cout << table << "Detector scores: " << path << std::endl;
+  }
+
   void keep_frame(std::size_t point, std::vector<zel::demo::SheetEntry>& sheet) {
     sheet.push_back(keep("point " + std::to_string(point + 1)));
     say("at point " + std::to_string(point + 1) + " the camera shows " + camera(sheet.back().frame) + "; " +
@@ -412,10 +511,16 @@ class TourNode {
   ros::Subscriber markers_subscriber_;
   ros::Subscriber showing_subscriber_;
   ros::Subscriber frame_media_subscriber_;
+  ros::Subscriber detector_results_subscriber_;
+  ros::Subscriber detector_view_subscriber_;
   ros::AsyncSpinner spinner_{1};
   ros::CallbackQueue label_queue_;
   ros::AsyncSpinner label_spinner_{1, &label_queue_};
-  std::mutex mutex_;  // the values below, written by the spinner's thread
+  ros::CallbackQueue detector_queue_;
+  ros::AsyncSpinner detector_spinner_{1, &detector_queue_};
+  // The one clock of the detector's score, its results and the frame labels timed on it.
+  const Clock::time_point start_ = Clock::now();
+  std::mutex mutex_;  // the values below, written by the spinners' threads
   sensor_msgs::ImageConstPtr latest_image_;
   std::map<std::uint32_t, sensor_msgs::ImageConstPtr> unlabelled_frames_;
   std::map<std::uint32_t, std::string> unmatched_labels_;
@@ -423,6 +528,9 @@ class TourNode {
   std::string labelled_image_showing_;
   visualization_msgs::MarkerArrayConstPtr markers_;
   std::string showing_;
+  std::optional<zel::demo::DetectorScore> score_;  // while a detector is scored
+  bool have_detector_result_ = false;
+  std::deque<DetectorView> detector_views_;
 };
 
 int run(int argc, char** argv) {

@@ -6,6 +6,7 @@
 
 #include "zel_video_player/app/command_outcome.h"
 #include "zel_video_player/app/number_text.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel::demo {
 namespace {
@@ -17,6 +18,11 @@ double real_value(const std::string& option, const std::string& text, const std:
   return *value;
 }
 
+std::string topic_value(const std::string& option, const std::string& text) {
+  if (text.empty()) throw UsageError(option + " needs a topic");
+  return text;
+}
+
 bool positive(double value) { return std::isfinite(value) && value > 0.0; }
 bool not_negative(double value) { return std::isfinite(value) && value >= 0.0; }
 bool any_number(double) { return true; }
@@ -25,7 +31,8 @@ bool any_number(double) { return true; }
 
 std::string tour_help() {
   return "usage: zel_tour [--radius R] [--speed M_PER_S] [--dwell SECONDS] [--wait SECONDS] [--output_dir DIR]\n"
-         "                [--sample_media]\n"
+         "                [--sample_media] [--detector_results TOPIC [--detector_view TOPIC]\n"
+         "                [--detector_delay SECONDS]]\n"
          "\n"
          "Plays the localiser for the ZEL video player: walks a simulated robot through every point of\n"
          "interest, publishing its pose on /amcl_pose and its transforms (map, odom, base_link), keeps a\n"
@@ -37,14 +44,28 @@ std::string tour_help() {
          "  --radius R            the player's radius in metres (default: as its markers show it)\n"
          "  --speed M_PER_S       walking speed (default 1.4)\n"
          "  --dwell SECONDS       time spent at each point (default 4)\n"
-         "  --wait SECONDS        how long to wait for the player (default 30)\n"
-         "  --output_dir DIR      where the two pictures go (default: the working folder)\n"
-         "  --sample_media        the player shows the project's sample media: name the clip in each frame\n";
+         "  --wait SECONDS        how long to wait for the player, and the detector (default 30)\n"
+         "  --output_dir DIR      where the pictures and scores go (default: the working folder)\n"
+         "  --sample_media        the player shows the project's sample media: name the clip in each frame\n"
+         "\n"
+         "Scoring a detector that watches the camera (such as opencv_apps' people_detect):\n"
+         "  --detector_results TOPIC\n"
+         "                        its results (opencv_apps/RectArrayStamped): at the end the tour prints\n"
+         "                        and writes zel_detector_scores.txt, for each media the share of its\n"
+         "                        results that found people (one box or more)\n"
+         "  --detector_view TOPIC its picture with the boxes drawn (sensor_msgs/Image), kept on the\n"
+         "                        contact sheet instead of the camera's frame\n"
+         "  --detector_delay SECONDS\n"
+         "                        the most it takes from a frame to its result (default " +
+         format_real(DEFAULT_DETECTOR_DELAY) + "): a result\n"
+         "                        counts for a media only when that one alone was shown throughout that\n"
+         "                        long before it; those within it after a change are left out\n";
 }
 
 TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
   TourCommandLine result;
   TourOptions& options = result.options;
+  bool delay_given = false;
   const std::map<std::string, std::function<void(const std::string&)>> valued{
       {"--radius",
        [&](const std::string& value) { options.radius = real_value("--radius", value, any_number, "a number"); }},
@@ -59,6 +80,15 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
       {"--wait",
        [&](const std::string& value) { options.wait = real_value("--wait", value, positive, "a positive number"); }},
       {"--output_dir", [&](const std::string& value) { options.output_dir = value; }},
+      {"--detector_results",
+       [&](const std::string& value) { options.detector_results = topic_value("--detector_results", value); }},
+      {"--detector_view",
+       [&](const std::string& value) { options.detector_view = topic_value("--detector_view", value); }},
+      {"--detector_delay",
+       [&](const std::string& value) {
+         options.detector_delay = real_value("--detector_delay", value, positive, "a positive number");
+         delay_given = true;
+       }},
   };
   try {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -84,6 +114,11 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
       }
     }
     if (options.output_dir.empty()) throw UsageError("--output_dir needs a folder");
+    // Without results to score, a view or a delay would be taken and silently do nothing.
+    if (options.detector_results.empty() && (!options.detector_view.empty() || delay_given)) {
+      throw UsageError(std::string(delay_given ? "--detector_delay" : "--detector_view") +
+                       " needs --detector_results");
+    }
   } catch (const UsageError& error) {
     result.kind = TourCommandLine::Kind::usage_error;
     result.text = tour_help().substr(0, tour_help().find("\n\n") + 1) + "zel_tour: error: " + error.what() + "\n";
