@@ -4,8 +4,16 @@
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
-function(zel_add_test_suite target)
-  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 ${ARGN})
+# What a suite needs, as its CTest label, so that one group runs alone (`ctest -L unit`):
+#   unit     nothing: no master, no ROS running (ffmpeg's command at most, which the media tests skip without)
+#   master   a private master that the test starts in its own process
+#   program  the programs run beside a private master, as a user runs them
+# Further arguments are CTest properties of each case, such as TIMEOUT 60.
+function(zel_add_test_suite target needs)
+  if(NOT needs MATCHES "^(unit|master|program)$")
+    message(FATAL_ERROR "test suite ${target}: needs unit, master or program, not '${needs}'")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30 PROPERTIES LABELS ${needs} ${ARGN})
   set(results ${CATKIN_TEST_RESULTS_DIR}/${PROJECT_NAME}/gtest-${target}.xml)
   catkin_run_tests_target(gtest ${target} gtest-${target}.xml
     COMMAND "$<TARGET_FILE:${target}> --gtest_output=xml:${results}"
@@ -21,7 +29,7 @@ function(zel_keep_ctest_to_cases)
     if(test MATCHES "^_ctest_${PROJECT_NAME}_gtest_")
       set_tests_properties(${test} PROPERTIES DISABLED TRUE)
     elseif(test MATCHES "^_ctest_${PROJECT_NAME}_rostest_")
-      set_tests_properties(${test} PROPERTIES TIMEOUT 120
+      set_tests_properties(${test} PROPERTIES TIMEOUT 120 LABELS program
         ENVIRONMENT "ROS_HOME=${CMAKE_CURRENT_BINARY_DIR}/rostest_home;ROS_HOSTNAME=127.0.0.1")
       if(ZEL_SANITIZE)
         set_tests_properties(${test} PROPERTIES DISABLED TRUE)
