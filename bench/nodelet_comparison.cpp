@@ -13,6 +13,7 @@
 #include <std_msgs/Float64MultiArray.h>
 
 #include "decode_loop.h"
+#include "zel_video_player/demo/image_rate.h"
 #include "zel_video_player/app/frame_memory.h"
 #include "zel_video_player/player/names.h"
 
@@ -31,7 +32,7 @@ constexpr const char* TCP_CONSUMER = "zel_bench_tcp_consumer";
 class ConsumerReports {
  public:
   ConsumerReports(ros::NodeHandle& node, const std::string& consumer_name)
-      : subscriber_(node.subscribe("/" + consumer_name + "/" + IMAGE_RATE_TOPIC, 100, &ConsumerReports::on_report,
+      : subscriber_(node.subscribe("/" + consumer_name + "/" + demo::IMAGE_RATE_TOPIC, 100, &ConsumerReports::on_report,
                                    this)) {}
 
   std::size_t count() const {
@@ -57,9 +58,9 @@ class ConsumerReports {
 
  private:
   void on_report(const std_msgs::Float64MultiArray::ConstPtr& report) {
-    if (report->data.size() <= IMAGE_RATE_SECONDS) return;
+    if (report->data.size() <= demo::IMAGE_RATE_SECONDS) return;
     const std::lock_guard<std::mutex> lock(mutex_);
-    reports_.emplace_back(report->data[IMAGE_RATE_IMAGES], report->data[IMAGE_RATE_SECONDS]);
+    reports_.emplace_back(report->data[demo::IMAGE_RATE_IMAGES], report->data[demo::IMAGE_RATE_SECONDS]);
   }
 
   mutable std::mutex mutex_;

@@ -12,6 +12,7 @@
 #include <sensor_msgs/Image.h>
 #include <std_msgs/Float64MultiArray.h>
 
+#include "zel_video_player/demo/image_rate.h"
 #include "zel_video_player/player/names.h"
 
 namespace zel {
@@ -20,7 +21,7 @@ class ImageRateNodelet : public nodelet::Nodelet {
  private:
   void onInit() override {
     const double period = getPrivateNodeHandle().param("report_period", 5.0);
-    rate_publisher_ = getPrivateNodeHandle().advertise<std_msgs::Float64MultiArray>(zel::IMAGE_RATE_TOPIC, 10);
+    rate_publisher_ = getPrivateNodeHandle().advertise<std_msgs::Float64MultiArray>(zel::demo::IMAGE_RATE_TOPIC, 10);
     // Both callbacks run on this nodelet's one-at-a-time queue, so the counts need no lock.
     subscriber_ = getNodeHandle().subscribe(zel::IMAGE_TOPIC, 1, &ImageRateNodelet::on_image, this);
     timer_ = getNodeHandle().createWallTimer(ros::WallDuration(period), &ImageRateNodelet::report, this);
@@ -50,8 +51,8 @@ class ImageRateNodelet : public nodelet::Nodelet {
     message.layout.dim[0].size = 2;
     message.layout.dim[0].stride = 2;
     message.data.resize(2);
-    message.data[zel::IMAGE_RATE_IMAGES] = images;
-    message.data[zel::IMAGE_RATE_SECONDS] = seconds;
+    message.data[zel::demo::IMAGE_RATE_IMAGES] = images;
+    message.data[zel::demo::IMAGE_RATE_SECONDS] = seconds;
     return message;
   }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 namespace zel {
@@ -15,12 +14,6 @@ inline constexpr const char* IMAGE_TOPIC = "/camera/image";
 inline constexpr const char* POINTS_OF_INTEREST_TOPIC = "points_of_interest";
 inline constexpr const char* NOW_SHOWING_TOPIC = "now_showing";
 inline constexpr const char* FRAME_MEDIA_TOPIC = "frame_media";
-// The example consumer nodelet's reports, each a std_msgs/Float64MultiArray whose data holds the
-// images it counted and the wall seconds it counted them over, since the report before; at these
-// positions, so a reader divides them for the rate and adds them up over many reports.
-inline constexpr const char* IMAGE_RATE_TOPIC = "rate";
-inline constexpr std::size_t IMAGE_RATE_IMAGES = 0;
-inline constexpr std::size_t IMAGE_RATE_SECONDS = 1;
 
 // The frame of the points of interest, and the namespaces of their markers, by which RViz switches
 // each kind on and off.
