@@ -12,6 +12,7 @@
 
 #include "decode_loop.h"
 #include "frame_probe.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::bench {
 namespace {
@@ -42,7 +43,7 @@ CostRun measure_cost(Harness& harness, const ClipFormat& format, int subscribers
   CostRun run;
   run.format = format;
   run.subscribers = subscribers;
-  run.target_rate = std::max(format.fps, 30);
+  run.target_rate = Playback::video_rate(format.fps);
   const std::string media = ensure_media_folder(harness.options().clips_root, format);
   run.transport_floor = measure_transport_floor(static_cast<std::size_t>(format.width) * format.height * 3,
                                                 run.target_rate, TRANSPORT_FLOOR_FRAMES);

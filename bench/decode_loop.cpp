@@ -12,11 +12,10 @@
 #include <opencv2/videoio.hpp>
 
 #include "measures.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::bench {
 namespace {
-
-constexpr double MIN_RATE = 30.0;
 
 // The same deadlines as a ROS rate: each period counts from the previous deadline, and a loop
 // that falls more than a period behind starts afresh instead of bursting to catch up.
@@ -39,10 +38,6 @@ class Pacer {
   double period_;
   double start_;
 };
-
-double pacing_rate(double reported_fps) {
-  return std::isfinite(reported_fps) ? std::max(reported_fps, MIN_RATE) : MIN_RATE;
-}
 
 }  // namespace
 
@@ -76,7 +71,7 @@ void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_
   while (max_frames == 0 || frames < max_frames) {
     cv::VideoCapture capture(clip, cv::CAP_FFMPEG);
     if (!capture.isOpened()) throw std::runtime_error("cannot open " + clip);
-    Pacer pacer(pacing_rate(capture.get(cv::CAP_PROP_FPS)));
+    Pacer pacer(Playback::video_rate(capture.get(cv::CAP_PROP_FPS)));
     while (max_frames == 0 || frames < max_frames) {
       const double start = now_seconds();
       if (!capture.read(frame)) break;

@@ -10,6 +10,7 @@
 #include "measures.h"
 #include "subscriber.h"
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::bench {
 namespace {
@@ -44,7 +45,7 @@ FleetStep run_fleet(Harness& harness, const ClipFormat& format, const std::strin
   for (auto& subscriber : subscribers) stop(subscriber);
   for (auto& player : fleet) stop(player);
 
-  const double target_rate = std::max(format.fps, 30);
+  const double target_rate = Playback::video_rate(format.fps);
   step.at_full_rate = true;
   for (const std::string& file : arrival_files) {
     std::vector<ArrivedFrame> frames;

@@ -6,6 +6,7 @@
 #include "decode_loop.h"
 #include "frame_probe.h"
 #include "measures.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::bench {
 namespace {
@@ -24,7 +25,7 @@ SwitchRun measure_switches(Harness& harness, const ClipFormat& format) {
     run.release.push_back(times.release);
   }
   run.transport_floor = measure_transport_floor(static_cast<std::size_t>(format.width) * format.height * 3,
-                                                std::max(format.fps, 30), TRANSPORT_FLOOR_FRAMES);
+                                                Playback::video_rate(format.fps), TRANSPORT_FLOOR_FRAMES);
 
   const Location point = test_locations().front();
   auto player = harness.start_player(media);

@@ -13,11 +13,11 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/player/retry_delay.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel {
 namespace {
 
-constexpr double MIN_VIDEO_RATE = 30.0;
 // Media that showed nothing is tried again after one frame period, then after ever longer waits
 // up to a second: a broken file stays cheap and quiet, a repaired one plays again promptly.
 constexpr auto FIRST_RETRY_DELAY = std::chrono::microseconds(1'000'000 / 30);
@@ -30,12 +30,6 @@ constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
 constexpr double OPEN_AHEAD_LEAD_SECONDS = 0.5;
 // A clip damaged through and through gives up after this many unreadable packets in a row.
 constexpr std::int64_t MOST_UNREADABLE_IN_A_ROW = 8;
-
-// A rate that is not a finite number is as good as none reported.
-double pacing_rate(double reported_fps) {
-  if (!std::isfinite(reported_fps)) return MIN_VIDEO_RATE;
-  return std::max(reported_fps, MIN_VIDEO_RATE);
-}
 
 std::int64_t publication_count(double duration, double fps) {
   const double product = std::trunc(duration * fps);
@@ -148,6 +142,12 @@ void Playback::open_ahead(const std::string& name) {
   if (!is_still(name)) clip_opener_.open_ahead(video_path(video_folder_, name));
 }
 
+// A rate that is not a finite number is as good as none reported.
+double Playback::video_rate(double reported_fps) {
+  if (!std::isfinite(reported_fps)) return IMAGE_RATE_FLOOR;
+  return std::max(reported_fps, IMAGE_RATE_FLOOR);
+}
+
 bool Playback::is_still(const std::string& name) const { return zel::is_still(video_folder_, name); }
 
 bool Playback::play_video(const std::string& video_name) {
@@ -156,14 +156,14 @@ bool Playback::play_video(const std::string& video_name) {
 
 bool Playback::play_video_at(const std::string& video_name, int video_location, const std::string* next) {
   std::optional<bool> ret;
-  sink_.log_info("ZEL video player: Playing video " + video_name + ".mp4");
+  sink_.log_info(LOG_PREFIX + ("Playing video " + video_name + ".mp4"));
   const std::string path = video_path(video_folder_, video_name);
   OpenedClip clip = clip_opener_.take(path);
   sink_.clip_started(clip.was_ready);
   std::unique_ptr<cv::VideoCapture> cap = std::move(clip.capture);
   bool first_frame_decoded = clip.first_frame_decoded;
   const bool opened = cap->isOpened();
-  const double rate = pacing_rate(cap->get(cv::CAP_PROP_FPS));
+  const double rate = video_rate(cap->get(cv::CAP_PROP_FPS));
   FramePacer pacer(rate, clock_.now(), clock_.step());
   const UprightTurn turn = clip.turn;
   const cv::Size size = upright_size({static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH)),
@@ -211,7 +211,7 @@ bool Playback::play_still(const std::string& still_name, double duration, double
 bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int video_location,
                              const std::string* next) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
-  sink_.log_info("ZEL video player: Playing " + still_name + ".jpg");
+  sink_.log_info(LOG_PREFIX + ("Playing " + still_name + ".jpg"));
   FramePacer pacer(fps, clock_.now(), clock_.step());
   const std::string path = still_path(video_folder_, still_name);
   const cv::Mat frame = read_picture(path);
@@ -259,7 +259,7 @@ void Playback::wait_out_frame(FramePacer& pacer, int loc) {
 
 // A looping bag or a reset simulator starts its time again; the pace follows without a burst.
 void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to) {
-  sink_.log_info("ZEL video player: The clock went back from " + seconds_text(from) + " to " + seconds_text(to) +
+  sink_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " + seconds_text(to) +
                  "; frames are paced afresh from there");
   pacer.restart(to);
 }
@@ -267,7 +267,7 @@ void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time 
 // Once: a damaged clip still plays, over and over, and says the same each time.
 void Playback::report_damage(const std::string& path, std::int64_t packets_skipped) {
   if (!damage_reported_.insert(path).second) return;
-  sink_.log_error("ZEL video player: " + path + " is damaged: " + std::to_string(packets_skipped) +
+  sink_.log_error(LOG_PREFIX + path + " is damaged: " + std::to_string(packets_skipped) +
                   " of its packets could not be decoded and were skipped");
 }
 
@@ -277,10 +277,10 @@ void Playback::report_media_failure(const std::string& clip_name, const std::str
   const auto held_back = failure_reports_.admit(path, RepeatFilter::Clock::now());
   if (!held_back) return;
   if (*held_back > 0) {
-    sink_.log_error("ZEL video player: " + path + " " + problem + " (" + std::to_string(*held_back) +
+    sink_.log_error(LOG_PREFIX + path + " " + problem + " (" + std::to_string(*held_back) +
                     " more times since the last report); showing nothing for it");
   } else {
-    sink_.log_error("ZEL video player: " + path + " " + problem + "; showing nothing for it");
+    sink_.log_error(LOG_PREFIX + path + " " + problem + "; showing nothing for it");
   }
 }
 

@@ -41,7 +41,7 @@ std::vector<Location> test_locations() {
 
 DiceRoll roll_dice(double probability, RandomEngine& engine) {
   const double drawn = uniform01(engine);
-  return {drawn <= probability, "ZEL video player: Random number is " +
+  return {drawn <= probability, std::string(LOG_PREFIX) + "Random number is " +
                                     format_real(round_to_hundredths(drawn)) +
                                     " and probability is " + format_real(probability) + "."};
 }

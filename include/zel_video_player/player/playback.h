@@ -22,8 +22,13 @@ namespace zel {
 // stop through `state`.
 class Playback {
  public:
+  // Videos play at their own rate but never below this, stills at exactly this.
+  static constexpr double IMAGE_RATE_FLOOR = 30.0;
   static constexpr double DEFAULT_STILL_SECONDS = 8.0;
-  static constexpr double DEFAULT_STILL_RATE = 30;
+  static constexpr double DEFAULT_STILL_RATE = IMAGE_RATE_FLOOR;
+
+  // The pace of a video whose capture reports `reported_fps`: 0, or not a number, when it cannot tell.
+  static double video_rate(double reported_fps);
 
   // `video_folder` ends in "/". `state`, `clock` and `sink` must outlive the playback.
   // `outside_stop` tells of a stop that does not come through `state`, such as the process's own

@@ -1,4 +1,5 @@
 #include "zel_video_player/app/ros/master_watch.h"
+#include "zel_video_player/world/formatting.h"
 
 #include <set>
 #include <string>
@@ -78,22 +79,22 @@ void MasterWatch::run() {
     lock.unlock();
     const Standing standing = ros::ok() ? check() : Standing::registered;
     if (standing == Standing::registered) {
-      if (trouble_reported) ROS_INFO_STREAM("ZEL video player: the ROS master at " << master << " answers again");
+      if (trouble_reported) ROS_INFO_STREAM(LOG_PREFIX << "the ROS master at " << master << " answers again");
       trouble_reported = false;
     } else {
       if (!trouble_reported) {
         if (standing == Standing::master_away) {
-          ROS_WARN_STREAM("ZEL video player: the ROS master at " << master
+          ROS_WARN_STREAM(LOG_PREFIX << "the ROS master at " << master
                                                                  << " does not answer; playing on, and registering "
                                                                     "again when it is back");
         } else {
-          ROS_WARN_STREAM("ZEL video player: the ROS master at " << master
+          ROS_WARN_STREAM(LOG_PREFIX << "the ROS master at " << master
                                                                  << " no longer knows this node; registering again");
         }
         trouble_reported = true;
       }
       if (standing == Standing::forgotten && register_again()) {
-        ROS_INFO_STREAM("ZEL video player: registered again with the ROS master at " << master);
+        ROS_INFO_STREAM(LOG_PREFIX << "registered again with the ROS master at " << master);
         trouble_reported = false;
       }
     }

@@ -3,6 +3,7 @@
 #include "zel_video_player/player/names.h"
 #include "zel_video_player/player/ros/ros_clock.h"
 #include "zel_video_player/world/world.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel {
 namespace {
@@ -31,10 +32,10 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
   std::vector<Location> points;
   if (test) {
     points = test_locations();
-    out << "ZEL video player: Test locations:" << std::endl;
+    out << LOG_PREFIX << "Test locations:" << std::endl;
   } else {
     points = gen_locations(n_locations, radius, engine, shutting_down);
-    out << "ZEL video player: Generated locations:" << std::endl;
+    out << LOG_PREFIX << "Generated locations:" << std::endl;
   }
   print_listing(points);
   tracker.emplace(std::move(points), radius, n_sample, play_state, engine, out);

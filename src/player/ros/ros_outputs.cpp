@@ -9,12 +9,12 @@
 #include "zel_video_player/player/ros/diagnostics_conversion.h"
 #include "zel_video_player/player/ros/marker_conversion.h"
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/player/playback.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel {
 namespace {
 
-// Videos play at their own rate but never below this, stills at exactly this.
-constexpr double IMAGE_RATE_FLOOR = 30.0;
 constexpr double RATE_TOLERANCE = 0.1;  // warns below 27 a second, as a camera driver would
 constexpr double DIAGNOSTICS_PERIOD = 1.0;
 constexpr int FREQUENCY_WINDOW = 2;  // periods: no frame for 2 s is an error
@@ -72,7 +72,7 @@ RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
       frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       showing(std::make_shared<const std::string>()),
       failing(std::make_shared<const FailingMedia>()),
-      image_rate_floor(IMAGE_RATE_FLOOR),
+      image_rate_floor(Playback::IMAGE_RATE_FLOOR),
       image_rate_ceiling(std::numeric_limits<double>::infinity()),
       updater(this->node, this->private_node, this->private_node.getNamespace()),
       image_frequency(diagnostic_updater::FrequencyStatusParam(&image_rate_floor, &image_rate_ceiling,
@@ -91,7 +91,7 @@ RosOutputs::~RosOutputs() {
 void RosOutputs::show_points(const std::vector<Location>& placed, double radius) {
   points = placed;
   if (points.size() > MAX_MARKED_POINTS) {
-    ROS_WARN_STREAM("ZEL video player: RViz is shown the first " << MAX_MARKED_POINTS << " of "
+    ROS_WARN_STREAM(LOG_PREFIX << "RViz is shown the first " << MAX_MARKED_POINTS << " of "
                                                                  << points.size() << " points of interest");
   }
   markers_pub.publish(points_of_interest_markers(points, radius));
