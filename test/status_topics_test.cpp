@@ -28,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-class RosOutputsTest : public ::testing::Test {
+class StatusTopicsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { start_ros_session("ros_outputs_test"); }
 
@@ -63,7 +63,7 @@ class RosOutputsTest : public ::testing::Test {
   std::vector<std::unique_ptr<Process>> programs_;
 };
 
-TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoint) {
+TEST_F(StatusTopicsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoint) {
   Recorder<std_msgs::String> showing("/zel_tq_video/now_showing");
   Process& program = start({"--test", "--radius", "1.0"});
   const auto names = [&] {
@@ -103,7 +103,7 @@ TEST_F(RosOutputsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryPoi
   stop(program);
 }
 
-TEST_F(RosOutputsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePointChanges) {
+TEST_F(StatusTopicsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePointChanges) {
   write_still(media_ + "/dog.jpg", clip_code_of("dog"));
   ImageRecorder images("/camera/image");
   Recorder<diagnostic_msgs::KeyValue> labels("/zel_tq_video/frame_media");
@@ -140,7 +140,7 @@ TEST_F(RosOutputsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePoin
   EXPECT_GE(shown.size(), 3u);
 }
 
-TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
+TEST_F(StatusTopicsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   Process& program = start({"--test", "--radius", "1.0"});
   const auto has = [](const std::string& name, const std::function<bool(const diagnostic_msgs::DiagnosticStatus&)>& check) {
@@ -173,7 +173,7 @@ TEST_F(RosOutputsTest, DiagnosticsCarryTheFrameRateAndThePlayersState) {
   stop(program);
 }
 
-TEST_F(RosOutputsTest, BrokenMediaIsNamedAsFailingAndNothingAsShowingUntilItPlaysAgain) {
+TEST_F(StatusTopicsTest, BrokenMediaIsNamedAsFailingAndNothingAsShowingUntilItPlaysAgain) {
   const std::string clip = media_ + "/empty.mp4";
   fs::rename(clip, clip + ".good");
   std::ofstream(clip, std::ios::trunc) << "garbage";
