@@ -70,8 +70,6 @@ RosOutputs::RosOutputs(const PlayState& state, const ros::NodeHandle& node,
       markers_pub(this->private_node.advertise<visualization_msgs::MarkerArray>(POINTS_OF_INTEREST_TOPIC, 1, true)),
       now_showing_pub(this->private_node.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub(this->private_node.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
-      showing(std::make_shared<const std::string>()),
-      failing(std::make_shared<const FailingMedia>()),
       image_rate_floor(Playback::IMAGE_RATE_FLOOR),
       image_rate_ceiling(std::numeric_limits<double>::infinity()),
       updater(this->node, this->private_node, this->private_node.getNamespace()),
@@ -137,7 +135,7 @@ void RosOutputs::publish_frame(OutgoingImage& image) {
   if (image.publish(raw_pub)) {
     const std::uint32_t seq = image_seq++;
     if (frame_media_pub.getNumSubscribers() > 0) {
-      frame_media_pub.publish(frame_media_message(seq, *std::atomic_load(&showing)));
+      frame_media_pub.publish(frame_media_message(seq, *status.showing()));
     }
   }
   if (other_transports.getNumSubscribers() > 0) other_transports.publish(image.message());
@@ -149,49 +147,20 @@ void RosOutputs::log_info(const std::string& line) { ROS_INFO_STREAM(line); }
 void RosOutputs::log_error(const std::string& line) { ROS_ERROR_STREAM(line); }
 
 void RosOutputs::playback_began(const std::string& clip_name, MediaKind kind) {
-  const std::string file = media_file_name(clip_name, kind);
-  std::atomic_store(&showing, std::make_shared<const std::string>(file));
-  now_showing_pub.publish(now_showing_message(file));
-  if (std::atomic_load(&failing)->count(clip_name) > 0) {
-    replace_failing([&](FailingMedia& media) { media.erase(clip_name); });
-  }
+  now_showing_pub.publish(now_showing_message(status.playback_began(clip_name, kind)));
 }
 
 void RosOutputs::media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) {
-  media_failures.fetch_add(1);
-  replace_failing([&](FailingMedia& media) { media[clip_name] = {state.location(), path + " " + problem}; });
-}
-
-// Only the playback thread writes it, so a copy changed and put in place loses no other change.
-void RosOutputs::replace_failing(const std::function<void(FailingMedia&)>& change) {
-  auto changed = std::make_shared<FailingMedia>(*std::atomic_load(&failing));
-  change(*changed);
-  std::atomic_store(&failing, std::shared_ptr<const FailingMedia>(std::move(changed)));
+  status.media_failed(clip_name, state.location(), path + " " + problem);
 }
 
 // A late subscriber to the latched name must not be told of media that no longer shows.
 void RosOutputs::showing_nothing() {
-  if (std::atomic_load(&showing)->empty()) return;
-  std::atomic_store(&showing, std::make_shared<const std::string>());
-  now_showing_pub.publish(now_showing_message(""));
+  if (status.showing_nothing()) now_showing_pub.publish(now_showing_message(""));
 }
 
 void RosOutputs::report_playback(diagnostic_updater::DiagnosticStatusWrapper& out) {
-  PlaybackStatus status;
-  status.location = state.location();
-  status.playlist = state.to_play();
-  status.showing = *std::atomic_load(&showing);
-  // Held while it is read: the playback thread may replace it meanwhile.
-  const auto failed = std::atomic_load(&failing);
-  for (const auto& [clip_name, failure] : *failed) {
-    const bool in_playlist = status.playlist && std::find(status.playlist->begin(), status.playlist->end(),
-                                                          clip_name) != status.playlist->end();
-    if (failure.location == status.location && in_playlist) status.failing.push_back(failure.what);
-  }
-  status.media_failures = media_failures.load();
-  status.clips_ready_ahead = clips_ready_ahead.load();
-  status.clips_opened_when_due = clips_opened_when_due.load();
-  fill_playback_status(status, points, out);
+  fill_playback_status(status.snapshot(state.location(), state.to_play()), points, out);
 }
 
 }  // namespace zel

@@ -2,8 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +15,7 @@
 #include <sensor_msgs/Image.h>
 
 #include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/ros/image_conversion.h"
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
@@ -60,9 +59,7 @@ class RosOutputs : public FrameSink {
   void send_still() override { publish_frame(*still); }
   void playback_began(const std::string& clip_name, MediaKind kind) override;
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
-  void clip_started(bool was_ready) override {
-    (was_ready ? clips_ready_ahead : clips_opened_when_due).fetch_add(1);
-  }
+  void clip_started(bool was_ready) override { status.clip_started(was_ready); }
   void media_failed(const std::string& clip_name, const std::string& path, const std::string& problem) override;
   void showing_nothing() override;
   void log_info(const std::string& line) override;
@@ -95,19 +92,8 @@ class RosOutputs : public FrameSink {
   std::optional<OutgoingImage> still;
   std::atomic<const void*> last_published_{nullptr};
 
-  std::vector<Location> points;                // set by show_points before the diagnostics start
-  std::shared_ptr<const std::string> showing;  // replaced whole by the playback thread
-  // Media that failed and has not played since, by playlist name; replaced whole like `showing`.
-  struct Failure {
-    int location;      // where the robot was: elsewhere it is not this point's media that fails
-    std::string what;  // the path and its problem
-  };
-  using FailingMedia = std::map<std::string, Failure>;
-  std::shared_ptr<const FailingMedia> failing;
-  void replace_failing(const std::function<void(FailingMedia&)>& change);
-  std::atomic<std::uint64_t> media_failures{0};
-  std::atomic<std::uint64_t> clips_ready_ahead{0};
-  std::atomic<std::uint64_t> clips_opened_when_due{0};
+  std::vector<Location> points;  // set by show_points before the diagnostics start
+  PlayerStatus status;
 
   double image_rate_floor;
   double image_rate_ceiling;
