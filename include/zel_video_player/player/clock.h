@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/play_state.h"
 
 namespace zel {
 

@@ -8,7 +8,7 @@
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/frame_pacer.h"
 #include "zel_video_player/player/frame_sink.h"
-#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/repeat_filter.h"
 #include "zel_video_player/world/stop.h"
 

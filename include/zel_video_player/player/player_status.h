@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/play_state.h"
 #include "zel_video_player/world/media_folder.h"
 
 namespace zel {

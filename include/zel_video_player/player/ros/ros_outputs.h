@@ -20,7 +20,7 @@
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 #include "zel_video_player/player/ros/outgoing_image.h"
-#include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/play_state.h"
 
 namespace zel {
 
