@@ -25,8 +25,6 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
       test(test),
       clock(make_ros_clock()),
       playback(video_folder, play_state, *clock, outputs, shutting_down),
-      radius(radius),
-      n_sample(N_SAMPLE),
       out(out),
       engine(engine) {
   std::vector<Location> points;
@@ -38,7 +36,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
     out << LOG_PREFIX << "Generated locations:" << std::endl;
   }
   print_listing(points);
-  tracker.emplace(std::move(points), radius, n_sample, play_state, engine, out);
+  tracker.emplace(std::move(points), radius, N_SAMPLE, play_state, engine, out);
   outputs.show_points(tracker->locations(), radius);
 
   // Subscribing last means no pose is handled before every field holds its first value.

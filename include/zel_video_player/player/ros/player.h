@@ -75,6 +75,8 @@ class ZELVideoPlayer {
   int location() const { return play_state.location(); }
   PlaylistPtr to_play() const { return play_state.to_play(); }
   const std::vector<Location>& locations() const { return tracker->locations(); }
+  double radius() const { return tracker->radius(); }
+  int n_sample() const { return tracker->n_sample(); }
 
   // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
   const void* last_published() const { return outputs.last_published(); }
@@ -91,8 +93,6 @@ class ZELVideoPlayer {
   RosOutputs outputs{play_state, node, private_node};  // the frames, and what RViz and the diagnostics show of the node
   const std::unique_ptr<const Clock> clock;
   Playback playback;
-  const double radius;
-  const int n_sample;
   std::ostream& out;
 
   std::mutex random_mutex;  // the pose thread and roll_dice draw from the one engine
