@@ -192,17 +192,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'echo; echo "== Interrupted: stopping everything the demo started"; exit 130' INT TERM
 
-port=$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-export ROS_MASTER_URI=http://127.0.0.1:$port ROS_HOSTNAME=127.0.0.1 ROS_HOME=$run_dir/ros_home
+export ROS_HOSTNAME=127.0.0.1 ROS_HOME=$run_dir/ros_home
 unset ROS_NAMESPACE
-echo "== Starting a private ROS master at $ROS_MASTER_URI"
-rosmaster --core -p "$port" >"$run_dir/master.log" 2>&1 &
-master_pid=$!
-for _ in $(seq 100); do
-  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
-  kill -0 "$master_pid" 2>/dev/null || { cat "$run_dir/master.log"; echo "demo.sh: the master did not start" >&2; exit 1; }
-  sleep 0.1
-done
+source scripts/private_master.sh
+start_private_master "$run_dir/master.log" || exit 1
+echo "== Started a private ROS master at $ROS_MASTER_URI"
 
 if [[ $sim_speed != 0 ]]; then
   # On the master before any node starts: a node reads /use_sim_time once, as it starts.
