@@ -1,6 +1,6 @@
 // The clips users bring, made by Debian's ffmpeg and played on a fake clock: every frame the player
 // sends is the one ffmpeg itself decodes from the same file, upright and at its size, at the clip's
-// own rate (30 a second at least). Each case prints a line for the README's table of what plays.
+// own rate (30 a second at least). Each case prints a line for the table of what plays in docs/media.md.
 #include <gtest/gtest.h>
 
 #include <algorithm>
