@@ -58,11 +58,12 @@ std::int64_t open_ahead_lead(double rate) {
 // skip it and play on: reading on gives the frames that follow, and the ones the decoder held back
 // to put frames in order. Only while the container counts frames still to come, so a whole clip
 // ends as it always did.
-bool read_on_past_damage(cv::VideoCapture& capture, cv::Mat& frame, std::int64_t frames_read, double frame_count,
-                         std::int64_t& packets_skipped) {
+bool read_on_past_damage(cv::VideoCapture& capture, const cv::Mat& buffer, cv::Mat& frame, std::int64_t frames_read,
+                         double frame_count, std::int64_t& packets_skipped) {
   for (std::int64_t failed = 1;
        failed <= MOST_UNREADABLE_IN_A_ROW && static_cast<double>(frames_read + packets_skipped + failed) < frame_count;
        ++failed) {
+    frame = buffer;
     if (capture.read(frame)) {
       packets_skipped += failed;
       return true;
@@ -180,10 +181,14 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
   while (cap->isOpened() && video_location == state_.location() && !stopping()) {
     cv::Mat pixels = sink_.frame_buffer(size.width, size.height);
     cv::Mat& decoded = turn == UprightTurn::none ? pixels : stored;
-    ret = first_frame_decoded ? cap->retrieve(decoded) : cap->read(decoded);
+    // A failed read lets go of the image it is given: each read goes into a copy of the buffer's
+    // header, so a read after one keeps writing into the outgoing message.
+    cv::Mat frame = decoded;
+    ret = first_frame_decoded ? cap->retrieve(frame) : cap->read(frame);
     first_frame_decoded = false;
-    if (!*ret) ret = read_on_past_damage(*cap, decoded, frames, frame_count, packets_skipped);
+    if (!*ret) ret = read_on_past_damage(*cap, decoded, frame, frames, frame_count, packets_skipped);
     if (!*ret) break;
+    decoded = frame;
     if (turn != UprightTurn::none) turn_upright(stored, turn, pixels);
     if (frames == 0) sink_.playback_began(video_name, MediaKind::video);
     sink_.send_frame(pixels);
