@@ -201,17 +201,10 @@ double mean_difference(const cv::Mat& a, const cv::Mat& b) {
   return cv::norm(a, b, cv::NORM_L1) / (a.total() * a.channels());
 }
 
-class ClipFormatsTest : public ::testing::TestWithParam<ClipCase> {
+class ClipFormatsTest : public PlaybackFixture<::testing::TestWithParam<ClipCase>> {
  protected:
   // As the node does: a damaged clip's decoder messages are expected here.
   static void SetUpTestSuite() { quiet_media_libraries(); }
-
-  TempDir dir_;
-  const std::string folder_ = dir_.path() + "/";
-  PlayState state_;
-  FakeClock clock_;
-  RecordingSink sink_{clock_};
-  Playback playback_{folder_, state_, clock_, sink_};
 };
 
 TEST_P(ClipFormatsTest, EveryFrameIsTheOneFfmpegDecodesUprightAtTheClipsRate) {

@@ -23,12 +23,8 @@ using Time = Clock::Time;
 
 constexpr Time PERIOD_30 = std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / 30));
 
-class PlaybackTest : public ::testing::Test {
+class PlaybackTest : public PlaybackFixture<::testing::Test> {
  protected:
-  void TearDown() override {
-    EXPECT_EQ(sink_.frames_written_elsewhere(), 0u) << "the decoder wrote elsewhere than the buffer it was given";
-  }
-
   // Gaps between consecutive frames, in periods of 1/30 s.
   std::vector<double> gaps() const {
     const auto sent = sink_.sent();
@@ -45,12 +41,6 @@ class PlaybackTest : public ::testing::Test {
                          [&](const std::string& line) { return line.find(text) != std::string::npos; });
   }
 
-  TempDir dir_;
-  const std::string folder_ = dir_.path() + "/";
-  PlayState state_;
-  FakeClock clock_;
-  RecordingSink sink_{clock_};
-  Playback playback_{folder_, state_, clock_, sink_};
 };
 
 TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirty) {

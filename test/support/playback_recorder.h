@@ -11,12 +11,15 @@
 #include <utility>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <opencv2/core.hpp>
 
 #include "support/media.h"
+#include "support/process.h"
 #include "support/timing.h"
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/playback.h"
 
 namespace zel::testing {
 
@@ -156,6 +159,23 @@ class RecordingSink : public FrameSink {
   std::vector<Sent> sent_;
   std::size_t frames_written_elsewhere_ = 0;
   std::vector<std::string> events_;
+};
+
+// A playback over a media folder of its own, on the fake clock, into the recording sink; every
+// frame must have been decoded into the buffer the sink gave, the outgoing message's own.
+template <class TestBase>
+class PlaybackFixture : public TestBase {
+ protected:
+  void TearDown() override {
+    EXPECT_EQ(sink_.frames_written_elsewhere(), 0u) << "the decoder wrote elsewhere than the buffer it was given";
+  }
+
+  TempDir dir_;
+  const std::string folder_ = dir_.path() + "/";
+  PlayState state_;
+  FakeClock clock_;
+  RecordingSink sink_{clock_};
+  Playback playback_{folder_, state_, clock_, sink_};
 };
 
 }  // namespace zel::testing
