@@ -122,24 +122,14 @@ if ((rviz)); then
   # RViz and Xvfb are large: only a demo that asks for them installs them.
   packages=(rviz)
   [[ -n ${DISPLAY:-} ]] || packages+=(xvfb)
-  missing=()
-  for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-  done
-  if ((${#missing[@]})); then
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    echo "== Installing ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
+  scripts/install_packages.sh "${packages[@]}"
 fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
 sample_flag=""
 if ((perception)); then
-  # ffmpeg and libopencv-apps-dev come with the build; the footage does not.
-  scripts/install_packages.sh opencv-doc ffmpeg libopencv-apps-dev
+  # ffmpeg and opencv_apps come with the build; the footage does not.
+  scripts/install_packages.sh opencv-doc
   if [[ -z $video_folder ]]; then
     video_folder=$build_dir/footage_media
     make_footage "$video_folder"

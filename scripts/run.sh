@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-program=build/devel/lib/zel_video_player/zel_tq0731QX
+program=${ZEL_BUILD_DIR:-build}/devel/lib/zel_video_player/zel_tq0731QX
 
 master_pid=""
 cleanup() { [[ -n $master_pid ]] && kill "$master_pid" 2>/dev/null || true; }

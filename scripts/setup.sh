@@ -3,25 +3,33 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
-  g++ cmake make pkg-config libgtest-dev
-  libroscpp-dev libcv-bridge-dev libsensor-msgs-dev libgeometry-msgs-dev libopencv-dev
-  libimage-transport-dev libdiagnostic-updater-dev libvisualization-msgs-dev libtf2-ros-dev
-  libros-rosgraph-msgs-dev
-  ros-core catkin python3-rospy rosbash
-  # rostest and its hztest: the tests as catkin_make run_tests runs them.
-  python3-rostest librostest-dev
-  # The message classes that rostopic needs to show or send the node's topics.
-  python3-sensor-msgs python3-geometry-msgs python3-diagnostic-msgs
-  # The player as a nodelet; libnodeletlib-tools has the manager program.
-  libnodeletlib-dev libnodeletlib-tools pluginlib-dev
-  # The container's display matrix, which turns a phone's portrait clip upright.
-  libavformat-dev libavutil-dev
-  # The tests' media in every codec, rate and orientation users bring.
-  ffmpeg
-  # The message a detector's results come in, which the demo's robot scores.
-  libopencv-apps-dev
-)
+# The packages for package.xml's keys and what else the build needs: scripts/debian_packages.txt.
+packages=()
+listed=" "
+while IFS= read -r line; do
+  line=${line%%#*}
+  if [[ $line == *:* ]]; then
+    key=${line%%:*}
+    listed+="${key//[[:space:]]/} "
+    line=${line#*:}
+  fi
+  read -ra names <<<"$line"
+  packages+=("${names[@]}")
+done <scripts/debian_packages.txt
+# A key that package.xml gained or lost would otherwise show only on a clean machine.
+keys=$(sed 's/<!--.*-->//g' package.xml | grep -oE '<[a-z_]*depend( [^>]*)?>[^<]+<' | sed -E 's/^<[^>]*>//; s/<$//' | sort -u)
+mismatch=0
+for key in $keys; do
+  [[ $listed == *" $key "* ]] && continue
+  echo "setup.sh: package.xml's $key has no line in scripts/debian_packages.txt" >&2
+  mismatch=1
+done
+for key in $listed; do
+  grep -qxF "$key" <<<"$keys" && continue
+  echo "setup.sh: scripts/debian_packages.txt gives packages for $key, which package.xml does not name" >&2
+  mismatch=1
+done
+((!mismatch)) || exit 1
 scripts/install_packages.sh "${packages[@]}"
 
 # catkin's CMake needs Debian's own Python, which may not be the first python3 on PATH.

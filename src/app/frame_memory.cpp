@@ -16,11 +16,12 @@ constexpr int LARGEST_HEAP_BLOCK = 32 << 20;
 constexpr int FREE_MEMORY_KEPT = 256 << 20;
 constexpr int HEAPS = 1;
 
+bool sets_allocator(const char* tunables) { return tunables && std::strstr(tunables, "glibc.malloc."); }
+
 }  // namespace
 
 void keep_frame_memory() {
-  const char* tunables = std::getenv("GLIBC_TUNABLES");
-  if (tunables && std::strstr(tunables, "glibc.malloc.")) return;
+  if (sets_allocator(std::getenv("GLIBC_TUNABLES"))) return;
   ::mallopt(M_MMAP_THRESHOLD, LARGEST_HEAP_BLOCK);
   ::mallopt(M_TRIM_THRESHOLD, FREE_MEMORY_KEPT);
   ::mallopt(M_ARENA_MAX, HEAPS);
@@ -30,6 +31,13 @@ std::string frame_memory_tunables() {
   return "glibc.malloc.mmap_threshold=" + std::to_string(LARGEST_HEAP_BLOCK) +
          ":glibc.malloc.trim_threshold=" + std::to_string(FREE_MEMORY_KEPT) +
          ":glibc.malloc.arena_max=" + std::to_string(HEAPS);
+}
+
+std::string tunables_with_frame_memory(const char* given) {
+  if (sets_allocator(given)) return given;
+  // Tunables the user gives for anything else, such as glibc.pthread, stay.
+  if (!given || !*given) return frame_memory_tunables();
+  return std::string(given) + ":" + frame_memory_tunables();
 }
 
 }  // namespace zel

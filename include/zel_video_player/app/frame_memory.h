@@ -15,4 +15,9 @@ void keep_frame_memory();
 // such as a nodelet manager hosting the player.
 std::string frame_memory_tunables();
 
+// GLIBC_TUNABLES for such a process started from an environment whose own value is `given` (null
+// when unset): the given tunables with ours after them, or the given ones alone when they set the
+// allocator themselves, the same rule as keep_frame_memory's. zel_with_frame_memory applies it.
+std::string tunables_with_frame_memory(const char* given);
+
 }  // namespace zel
