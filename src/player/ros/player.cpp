@@ -21,36 +21,36 @@ bool shutting_down() { return !ros::ok() || ros::isShuttingDown(); }
 ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations,
                                double radius, bool test, RandomEngine& engine, std::ostream& out,
                                const ros::NodeHandle& node, const ros::NodeHandle& private_node)
-    : node(node),
-      private_node(private_node),
-      clock(make_ros_clock()),
-      player({video_folder, n_locations, radius, test}, engine, out, *clock, outputs, shutting_down) {
+    : node_(node),
+      private_node_(private_node),
+      clock_(make_ros_clock()),
+      player_({video_folder, n_locations, radius, test}, engine, out, *clock_, outputs_, shutting_down) {
   show_points();
-  diagnostics.start(player);
+  diagnostics_.start(player_);
   // Subscribing last means no pose is handled before every field holds its first value.
-  pose_sub = this->node.subscribe(POSE_TOPIC, POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
+  pose_sub_ = node_.subscribe(POSE_TOPIC, POSE_QUEUE_SIZE, &ZELVideoPlayer::pose_callback, this,
                                   ros::TransportHints().tcpNoDelay());
 }
 
 // Waits for a pose message or a report being handled, so none reaches a player half torn down.
 ZELVideoPlayer::~ZELVideoPlayer() {
-  pose_sub.shutdown();
-  diagnostics.stop();
+  pose_sub_.shutdown();
+  diagnostics_.stop();
 }
 
 void ZELVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg) {
-  player.on_position(msg->pose.pose.position.x, msg->pose.pose.position.y);
+  player_.on_position(msg->pose.pose.position.x, msg->pose.pose.position.y);
 }
 
 // Once, latched, for RViz.
 void ZELVideoPlayer::show_points() {
-  const std::vector<Location>& points = player.locations();
+  const std::vector<Location>& points = player_.locations();
   if (points.size() > MAX_MARKED_POINTS) {
     ROS_WARN_STREAM(LOG_PREFIX << "RViz is shown the first " << MAX_MARKED_POINTS << " of " << points.size()
                                << " points of interest");
   }
-  markers_pub = private_node.advertise<visualization_msgs::MarkerArray>(POINTS_OF_INTEREST_TOPIC, 1, true);
-  markers_pub.publish(points_of_interest_markers(points, player.radius()));
+  markers_pub_ = private_node_.advertise<visualization_msgs::MarkerArray>(POINTS_OF_INTEREST_TOPIC, 1, true);
+  markers_pub_.publish(points_of_interest_markers(points, player_.radius()));
 }
 
 bool ZELVideoPlayer::in_room(const geometry_msgs::Point& pose, const std::string& room_name) const {
@@ -58,7 +58,7 @@ bool ZELVideoPlayer::in_room(const geometry_msgs::Point& pose, const std::string
 }
 
 bool ZELVideoPlayer::roll_dice(double probability) {
-  const DiceRoll roll = player.roll_dice(probability);
+  const DiceRoll roll = player_.roll_dice(probability);
   ROS_INFO_STREAM(roll.log_line);
   return roll.hit;
 }

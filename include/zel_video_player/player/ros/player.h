@@ -46,49 +46,49 @@ class ZELVideoPlayer {
   ZELVideoPlayer& operator=(const ZELVideoPlayer&) = delete;
 
   // Plays the current playlist over and over until ROS shuts down or a stop is requested.
-  void main_loop() { player.run(); }
+  void main_loop() { player_.run(); }
 
   // Ends main_loop within a frame period, from any thread, while ROS runs on.
-  void request_stop() { player.request_stop(); }
+  void request_stop() { player_.request_stop(); }
 
   void pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg);
 
-  bool is_still(const std::string& fname) const { return player.playback().is_still(fname); }
+  bool is_still(const std::string& fname) const { return player_.playback().is_still(fname); }
 
   // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
   // ROS shut down or the capture closed after at least one frame.
-  bool play_video(const std::string& video_name) { return player.playback().play_video(video_name); }
+  bool play_video(const std::string& video_name) { return player_.playback().play_video(video_name); }
 
   // True when every publication was made; false when it stopped early or the picture is unusable.
   bool play_still(const std::string& still_name, double duration = Playback::DEFAULT_STILL_SECONDS,
                   double fps = Playback::DEFAULT_STILL_RATE) {
-    return player.playback().play_still(still_name, duration, fps);
+    return player_.playback().play_still(still_name, duration, fps);
   }
 
   bool in_room(const geometry_msgs::Point& pose, const std::string& room_name) const;
   bool roll_dice(double probability);
   static double distance(const geometry_msgs::Point& a, const geometry_msgs::Point& b);
 
-  int location() const { return player.location(); }
-  PlaylistPtr to_play() const { return player.to_play(); }
-  const std::vector<Location>& locations() const { return player.locations(); }
-  double radius() const { return player.radius(); }
-  int n_sample() const { return player.n_sample(); }
+  int location() const { return player_.location(); }
+  PlaylistPtr to_play() const { return player_.to_play(); }
+  const std::vector<Location>& locations() const { return player_.locations(); }
+  double radius() const { return player_.radius(); }
+  int n_sample() const { return player_.n_sample(); }
 
   // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
-  const void* last_published() const { return outputs.last_published(); }
+  const void* last_published() const { return outputs_.last_published(); }
 
  private:
   void show_points();
 
-  ros::NodeHandle node;
-  ros::NodeHandle private_node;
-  PlayerDiagnostics diagnostics{node, private_node};
-  RosOutputs outputs{node, private_node, diagnostics};
-  const std::unique_ptr<const Clock> clock;
-  Player player;
-  ros::Publisher markers_pub;
-  ros::Subscriber pose_sub;
+  ros::NodeHandle node_;
+  ros::NodeHandle private_node_;
+  PlayerDiagnostics diagnostics_{node_, private_node_};
+  RosOutputs outputs_{node_, private_node_, diagnostics_};
+  const std::unique_ptr<const Clock> clock_;
+  Player player_;
+  ros::Publisher markers_pub_;
+  ros::Subscriber pose_sub_;
 };
 
 }  // namespace zel
