@@ -1,7 +1,6 @@
 #include "zel_video_player/player/ros/ros_outputs.h"
 
-#include <algorithm>
-#include <vector>
+#include <utility>
 
 #include <diagnostic_msgs/KeyValue.h>
 #include <std_msgs/String.h>
@@ -17,29 +16,6 @@ constexpr uint32_t NOW_SHOWING_QUEUE = 10;
 // Labels are small: a few seconds of them wait for a subscriber that reads slowly.
 constexpr uint32_t FRAME_MEDIA_QUEUE = 300;
 
-constexpr uint32_t IMAGE_QUEUE = 1;
-constexpr const char* RAW_PLUGIN = "image_transport/raw";
-
-// image_transport would publish the raw frames too, but through roscpp's own serialisation, which
-// a large picture turns into a standstill; its raw transport is switched off for this topic the way
-// image_transport offers, keeping whatever else the user switched off. Without any other transport
-// installed there is nothing for it to do.
-image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node) {
-  image_transport::ImageTransport transports(node);
-  const std::vector<std::string> loadable = transports.getLoadableTransports();
-  if (std::all_of(loadable.begin(), loadable.end(), [](const std::string& name) { return name == RAW_PLUGIN; })) {
-    return {};
-  }
-  const std::string switched_off = node.resolveName(IMAGE_TOPIC) + "/disable_pub_plugins";
-  std::vector<std::string> plugins;
-  node.getParam(switched_off, plugins);
-  if (std::find(plugins.begin(), plugins.end(), RAW_PLUGIN) == plugins.end()) {
-    plugins.emplace_back(RAW_PLUGIN);
-    node.setParam(switched_off, plugins);
-  }
-  return transports.advertise(IMAGE_TOPIC, IMAGE_QUEUE);
-}
-
 }  // namespace
 
 RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node,
@@ -47,7 +23,7 @@ RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& priva
     : node_(node),
       private_node_(private_node),
       raw_pub_(node_.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
-      other_transports_(advertise_other_transports(node_)),
+      other_transports_(node_),
       now_showing_pub_(private_node_.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub_(private_node_.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       diagnostics_(diagnostics) {}
@@ -59,8 +35,8 @@ void RosOutputs::send_frame(FrameBuffer& frame) {
 }
 
 // The raw frames go out through OutgoingImage, which keeps a large picture from starving roscpp's
-// network thread; image_transport serves its other transports (compressed, theora) when someone
-// subscribes to them.
+// network thread; image_transport's other transports (compressed, theora) get it on a thread of their
+// own when someone subscribes to them.
 //
 // ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
 // subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
@@ -71,7 +47,7 @@ void RosOutputs::publish(OutgoingImage& image) {
     const std::uint32_t seq = image_seq_++;
     if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(seq, showing_));
   }
-  if (other_transports_.getNumSubscribers() > 0) other_transports_.publish(image.message());
+  other_transports_.offer(image.message());
   diagnostics_.frame_sent();
 }
 

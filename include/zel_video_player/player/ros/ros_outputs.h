@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include <image_transport/image_transport.h>
 #include <ros/ros.h>
 
 #include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/ros/other_transports.h"
 #include "zel_video_player/player/ros/outgoing_image.h"
 #include "zel_video_player/player/ros/player_diagnostics.h"
 
@@ -41,7 +41,7 @@ class RosOutputs : public FrameSink {
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
   ros::Publisher raw_pub_;
-  image_transport::Publisher other_transports_;
+  OtherTransports other_transports_;
   ros::Publisher now_showing_pub_;
   ros::Publisher frame_media_pub_;
   PlayerDiagnostics& diagnostics_;
