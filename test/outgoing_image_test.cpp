@@ -2,6 +2,10 @@
 // can see it change.
 #include <gtest/gtest.h>
 
+#include <ros/serialization.h>
+#include <sensor_msgs/image_encodings.h>
+
+#include "zel_video_player/player/ros/image_conversion.h"
 #include "zel_video_player/player/ros/outgoing_image.h"
 
 namespace zel {
@@ -43,6 +47,18 @@ TEST(OutgoingImage, WritesOverTheMessageSentBeforeOnlyWhenNothingElseHoldsItAndI
   moved->frame_decoded();
   EXPECT_EQ(moved->message()->width, static_cast<uint32_t>(WIDTH / 2));
   EXPECT_EQ(moved->message()->data.front(), 5);
+
+  // Decoded straight into its bytes, a frame reads back as the very image its message would be.
+  std::unique_ptr<OutgoingImage> on_wire = OutgoingImage::for_frame(WIDTH, HEIGHT, std::move(moved), true);
+  EXPECT_FALSE(on_wire->message());
+  on_wire->pixels.setTo(cv::Scalar(1, 2, 3));
+  on_wire->frame_decoded();
+  ASSERT_FALSE(on_wire->message());
+  const ros::SerializedMessage& bytes = on_wire->bytes();
+  sensor_msgs::Image read_back;
+  ros::serialization::IStream stream(bytes.message_start, static_cast<std::uint32_t>(bytes.num_bytes - 4));
+  ros::serialization::deserialize(stream, read_back);
+  EXPECT_EQ(read_back, *image_message(cv::Mat(HEIGHT, WIDTH, CV_8UC3, cv::Scalar(1, 2, 3))));
 
   FrameBuffer foreign;
   EXPECT_THROW(OutgoingImage::of(foreign), std::logic_error);

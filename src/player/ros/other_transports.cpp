@@ -47,7 +47,7 @@ OtherTransports::~OtherTransports() {
 }
 
 void OtherTransports::offer(const sensor_msgs::ImageConstPtr& image) {
-  if (!publisher_ || publisher_.getNumSubscribers() == 0) return;
+  if (!wanted()) return;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     pending_ = image;

@@ -28,6 +28,13 @@ RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& priva
       frame_media_pub_(private_node_.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       diagnostics_(diagnostics) {}
 
+// Straight into the bytes on the wire while only other processes take the frames, and no other
+// transport wants a message to encode.
+FrameBufferPtr RosOutputs::frame_buffer(int width, int height, FrameBufferPtr spent) {
+  const bool only_bytes = !other_transports_.wanted() && OutgoingImage::only_bytes_wanted(raw_pub_);
+  return OutgoingImage::for_frame(width, height, std::move(spent), only_bytes);
+}
+
 void RosOutputs::send_frame(FrameBuffer& frame) {
   OutgoingImage& image = OutgoingImage::of(frame);
   image.frame_decoded();
@@ -47,7 +54,7 @@ void RosOutputs::publish(OutgoingImage& image) {
     const std::uint32_t seq = image_seq_++;
     if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(seq, showing_));
   }
-  other_transports_.offer(image.message());
+  if (image.message()) other_transports_.offer(image.message());
   diagnostics_.frame_sent();
 }
 

@@ -22,6 +22,9 @@ class OtherTransports {
   OtherTransports(const OtherTransports&) = delete;
   OtherTransports& operator=(const OtherTransports&) = delete;
 
+  // Whether anyone subscribes to them.
+  bool wanted() const { return publisher_ && publisher_.getNumSubscribers() > 0; }
+
   // From the playing thread. Nothing is kept while no one subscribes to them.
   void offer(const sensor_msgs::ImageConstPtr& image);
 

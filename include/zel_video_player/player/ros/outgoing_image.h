@@ -27,10 +27,16 @@ class OutgoingImage : public FrameBuffer {
   // A picture, made into its message once.
   explicit OutgoingImage(const cv::Mat& picture);
 
+  // Whether the frames published on `publisher` now go only to other processes, as bytes.
+  static bool only_bytes_wanted(const ros::Publisher& publisher);
+
   // A frame to decode into, `width` by `height`. The message and the bytes of `spent`, an image
   // sent before, are written over when nothing else holds them any more and they have the size: an
-  // in-process subscriber may still hold the message, roscpp the bytes.
-  static std::unique_ptr<OutgoingImage> for_frame(int width, int height, FrameBufferPtr spent);
+  // in-process subscriber may still hold the message, roscpp the bytes. With `only_bytes`, the
+  // frame is decoded straight into the bytes that go on the wire, and there is no message: what a
+  // subscriber in another process needs is the decode and one send, not a copy in between.
+  static std::unique_ptr<OutgoingImage> for_frame(int width, int height, FrameBufferPtr spent,
+                                                  bool only_bytes = false);
 
   // The outgoing image a buffer is. Throws std::logic_error for any other buffer.
   static OutgoingImage& of(FrameBuffer& buffer);
@@ -47,16 +53,24 @@ class OutgoingImage : public FrameBuffer {
   // those that only subscribers in this process took.
   bool publish(const ros::Publisher& publisher);
 
-  sensor_msgs::ImageConstPtr message() const { return message_; }
+  // What goes to other processes: the length, then the message, as roscpp lays them out. Made now
+  // when they are not yet.
+  const ros::SerializedMessage& bytes();
+
+  // Empty for a frame decoded into its bytes alone.
+  sensor_msgs::ImageConstPtr message() const { return in_bytes_ ? nullptr : message_; }
 
  private:
   OutgoingImage() = default;
   void show_message_pixels();
-  const ros::SerializedMessage& bytes();
+  void lay_out_bytes(int width, int height);
+  // A message of the frame's own, for those who take messages, when it lies only in its bytes.
+  void make_message();
 
   sensor_msgs::ImagePtr message_;
   ros::SerializedMessage bytes_;  // made at the first publication that goes to another process
   bool bytes_made_ = false;
+  bool in_bytes_ = false;  // the pixels lie in the bytes, and the message is only kept to be reused
 };
 
 }  // namespace zel

@@ -22,9 +22,7 @@ class RosOutputs : public FrameSink {
   // `diagnostics` must outlive this object: it counts each frame.
   RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node, PlayerDiagnostics& diagnostics);
 
-  FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) override {
-    return OutgoingImage::for_frame(width, height, std::move(spent));
-  }
+  FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) override;
   void send_frame(FrameBuffer& frame) override;
   FrameBufferPtr still_buffer(const cv::Mat& picture) override { return std::make_unique<OutgoingImage>(picture); }
   void send_still(FrameBuffer& still) override { publish(OutgoingImage::of(still)); }
