@@ -8,12 +8,17 @@
 
 #include "frame_probe.h"
 #include "measures.h"
-#include "sim_clock.h"
+#include "zel_video_player/demo/sim_clock.h"
 
 namespace zel::bench {
 namespace {
 
+using zel::demo::SimClock;
+using zel::demo::SimTimeParameter;
 using zel::testing::Process;
+
+// /clock messages a wall second, as the report tells.
+constexpr double CLOCK_HZ = 1000;
 
 constexpr double SIM_WINDOW_SECONDS = 10.0;
 constexpr double SIM_FACTORS[] = {2, 4, 8};
@@ -27,7 +32,7 @@ SimStep run_sim_step(Harness& harness, const ClipFormat& format, const std::stri
   step.demand = format.fps * factor;
   // Declared before the player, so the clock outlives it even when a step fails: a node in
   // simulated time whose clock stopped would wait for it.
-  SimClock clock(harness.node(), factor);
+  const SimClock clock(harness.node(), {factor, CLOCK_HZ});
   std::unique_ptr<Process> player;
   {
     const SimTimeParameter sim_time;

@@ -6,11 +6,10 @@
 #include <signal.h>
 
 #include <diagnostic_msgs/DiagnosticArray.h>
-#include <rosgraph_msgs/Clock.h>
 
 #include <algorithm>
-#include <atomic>
 #include <filesystem>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -18,6 +17,7 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
+#include "zel_video_player/demo/sim_clock.h"
 
 namespace zel::testing {
 namespace {
@@ -57,10 +57,7 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
   // For this test's program only: the tests after it in this process start theirs on wall time.
-  struct SimulatedTime {
-    SimulatedTime() { ros::param::set("/use_sim_time", true); }
-    ~SimulatedTime() { ros::param::del("/use_sim_time"); }
-  } simulated_time;
+  const demo::SimTimeParameter simulated_time;
   ImageRecorder recorder("/camera/image");
   const Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   const auto frequency_says = [&](const std::string& text) {
@@ -75,17 +72,9 @@ TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
   EXPECT_LE(recorder.count(), 1u);
 
   // A simulator at twice real speed: twice the frames a wall second.
-  std::atomic<bool> clock_runs{true};
-  std::thread simulator([&] {
-    const ros::Publisher clock = ros::NodeHandle().advertise<rosgraph_msgs::Clock>("/clock", 10);
-    const auto began = std::chrono::steady_clock::now();
-    while (clock_runs) {
-      rosgraph_msgs::Clock now;
-      now.clock.fromSec(10.0 + 2.0 * std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
-      clock.publish(now);
-      std::this_thread::sleep_for(2ms);
-    }
-  });
+  ros::NodeHandle node;
+  std::optional<demo::SimClock> simulator;
+  simulator.emplace(node, demo::SimClockOptions{2.0, 500.0, 10.0});
   ASSERT_TRUE(recorder.wait_for_count(30, 10.0 * TIMING_SLACK));
   recorder.clear();
   ros::WallDuration(2.0).sleep();
@@ -93,8 +82,7 @@ TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
   EXPECT_LT(recorder.count(), 140u);
 
   // Paused: nothing is due, and the diagnostics say why; a pose is still tracked at once.
-  clock_runs = false;
-  simulator.join();
+  simulator.reset();
   EXPECT_TRUE(frequency_says("Simulated clock paused"));
   recorder.clear();
   ros::WallDuration(0.5).sleep();

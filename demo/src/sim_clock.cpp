@@ -1,104 +1,40 @@
-// A simulation's clock for the demo: publishes /clock at a multiple of real speed, as a simulator or
-// `rosbag play --clock` would, so that nodes started with /use_sim_time run faster or slower.
-#include <algorithm>
+#include "zel_video_player/demo/sim_clock.h"
+
 #include <chrono>
 #include <cmath>
-#include <cstdint>
-#include <iostream>
 #include <limits>
 #include <optional>
-#include <string>
-#include <thread>
-#include <vector>
+#include <stdexcept>
 
-#include <ros/ros.h>
 #include <rosgraph_msgs/Clock.h>
 
-#include "zel_video_player/app/command_outcome.h"
-#include "zel_video_player/app/number_text.h"
-#include "zel_video_player/app/ros/stop_signals.h"
-#include "zel_video_player/world/formatting.h"
-
+namespace zel::demo {
 namespace {
 
 using Steady = std::chrono::steady_clock;
 
-// roscpp takes a zero time for "no clock yet", so the simulated time begins just after it.
-constexpr std::int64_t START_NANOSECONDS = 1'000'000'000;
-// The longest sleep between two looks at a stop request, whatever the message rate.
-constexpr double LONGEST_SLEEP_SECONDS = 0.05;
-// Beyond this a clock only floods its subscribers.
-constexpr double MOST_HZ = 10000.0;
+constexpr const char* USE_SIM_TIME = "/use_sim_time";
+// A rate so low that its next message is further off would overflow a steady time point; it never
+// comes.
+constexpr std::chrono::hours LONGEST_WAIT{24 * 365 * 100};
 
-struct ClockOptions {
-  double speed = 1.0;
-  double hz = 100.0;
-};
-
-using ClockCommandLine = zel::CommandOutcome<ClockOptions>;
-
-const char* const USAGE = "usage: zel_sim_clock [-h] [--speed N] [--hz H]\n";
-
-std::string help() {
-  return std::string(USAGE) +
-         "\n"
-         "Publishes rosgraph_msgs/Clock on /clock, as a simulator would, for nodes started with the\n"
-         "parameter /use_sim_time true. The simulated time begins at 1 s and runs at N times real speed,\n"
-         "counted from a steady clock, so it never drifts from that pace.\n"
-         "\n"
-         "  --speed N   how many simulated seconds pass in a real one (default 1)\n"
-         "  --hz H      messages a second of real time, at most 10000 (default 100)\n";
+double steady_seconds(Steady::time_point time) {
+  return std::chrono::duration<double>(time.time_since_epoch()).count();
 }
 
-double positive_value(const std::string& option, const std::string& text, double most,
-                      const std::string& expectation) {
-  const auto value = zel::parse_real(text);
-  if (!value || !std::isfinite(*value) || *value <= 0.0 || *value > most) {
-    throw zel::UsageError(option + " needs " + expectation + ", not '" + text + "'");
+const SimClockOptions& checked(const SimClockOptions& options) {
+  const auto positive = [](double value) { return std::isfinite(value) && value > 0.0; };
+  if (!positive(options.speed) || !positive(options.hz) || !std::isfinite(options.start_seconds) ||
+      options.start_seconds < 0.0) {
+    throw std::invalid_argument("a simulated clock needs a positive speed and rate and a start of zero or more");
   }
-  return *value;
-}
-
-// `args` holds neither the program name nor ROS remapping arguments.
-ClockCommandLine parse_clock_args(const std::vector<std::string>& args) {
-  ClockCommandLine result;
-  try {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-      const std::string& arg = args[i];
-      if (arg == "-h" || arg == "--help") {
-        result.kind = ClockCommandLine::Kind::help;
-        result.text = help();
-        return result;
-      }
-      const auto equals = arg.find('=');
-      const std::string option = arg.substr(0, equals);
-      if (option != "--speed" && option != "--hz") throw zel::UsageError("unknown argument '" + arg + "'");
-      std::string value;
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-      } else if (i + 1 < args.size()) {
-        value = args[++i];
-      } else {
-        throw zel::UsageError(arg + " needs a value");
-      }
-      if (option == "--speed") {
-        result.options.speed =
-            positive_value(option, value, std::numeric_limits<double>::max(), "a positive number");
-      } else {
-        result.options.hz = positive_value(option, value, MOST_HZ, "a positive number of at most 10000");
-      }
-    }
-  } catch (const zel::UsageError& error) {
-    result.kind = ClockCommandLine::Kind::usage_error;
-    result.text = std::string(USAGE) + "zel_sim_clock: error: " + error.what() + "\n";
-  }
-  return result;
+  return options;
 }
 
 // The simulated time `elapsed` real seconds after the start; nothing once it is past what a
 // ros::Time holds.
-std::optional<ros::Time> simulated_time(double speed, std::chrono::nanoseconds elapsed) {
-  const double nanoseconds = START_NANOSECONDS + speed * static_cast<double>(elapsed.count());
+std::optional<ros::Time> simulated_time(const SimClockOptions& options, std::chrono::nanoseconds elapsed) {
+  const double nanoseconds = options.start_seconds * 1e9 + options.speed * static_cast<double>(elapsed.count());
   constexpr double LAST = (static_cast<double>(std::numeric_limits<std::uint32_t>::max()) + 1.0) * 1e9;
   if (!(nanoseconds < LAST)) return std::nullopt;
   ros::Time time;
@@ -106,72 +42,70 @@ std::optional<ros::Time> simulated_time(double speed, std::chrono::nanoseconds e
   return time;
 }
 
-// Paced by the steady clock alone: ros::Time in this process follows /clock itself when
-// /use_sim_time is set.
-int publish_clock(const ClockOptions& options) {
-  ros::NodeHandle node;
-  ros::Publisher publisher = node.advertise<rosgraph_msgs::Clock>("/clock", 1);
-  std::cout << "zel_sim_clock: /clock from 1 s at " << zel::format_real(options.speed) << " times real speed, "
-            << zel::format_real(options.hz) << " messages a second" << std::endl;
-  const auto start = Steady::now();
-  double next_tick = 0.0;  // seconds after the start
-  while (ros::ok()) {
-    const auto elapsed = Steady::now() - start;
-    const double elapsed_seconds = std::chrono::duration<double>(elapsed).count();
-    if (elapsed_seconds >= next_tick) {
-      rosgraph_msgs::Clock message;
-      const auto time = simulated_time(options.speed, elapsed);
-      if (!time) {
-        std::cerr << "zel_sim_clock: the simulated time went past the last time ROS can hold" << std::endl;
-        ros::shutdown();
-        return 1;
-      }
-      message.clock = *time;
-      publisher.publish(message);
-      // A late tick is dropped, not made up for with a burst.
-      next_tick = (std::floor(elapsed_seconds * options.hz) + 1.0) / options.hz;
-    }
-    const double wait = std::min(next_tick - elapsed_seconds, LONGEST_SLEEP_SECONDS);
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::max(wait, 0.0)));
-  }
-  ros::shutdown();
-  return 0;
-}
-
-int run(int argc, char** argv) {
-  // ros::init takes the remapping arguments out of the vector it is given; removeROSArgs needs
-  // them all to hand back the rest.
-  std::vector<char*> init_args(argv, argv + argc);
-  int init_argc = argc;
-  ros::init(init_argc, init_args.data(), "zel_sim_clock", ros::init_options::NoSigintHandler);
-  std::vector<std::string> args;
-  ros::removeROSArgs(argc, argv, args);
-  const ClockCommandLine command = parse_clock_args(std::vector<std::string>(args.begin() + 1, args.end()));
-  if (command.kind == ClockCommandLine::Kind::help) {
-    std::cout << command.text;
-    return 0;
-  }
-  if (command.kind == ClockCommandLine::Kind::usage_error) {
-    std::cerr << command.text;
-    return 2;
-  }
-  zel::handle_stop_signals();
-  // Waits for the master; a stop signal ends the wait.
-  ros::start();
-  if (!ros::ok() || zel::stop_signal_received()) {
-    ros::shutdown();
-    return 0;
-  }
-  return publish_clock(command.options);
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
-  try {
-    return run(argc, argv);
-  } catch (const std::exception& error) {
-    std::cerr << "zel_sim_clock: " << error.what() << std::endl;
-    return 1;
+SimClock::SimClock(ros::NodeHandle& node, const SimClockOptions& options)
+    : options_(checked(options)),
+      publisher_(node.advertise<rosgraph_msgs::Clock>("/clock", 1)),
+      ros_seconds_(options.start_seconds),
+      thread_(&SimClock::run, this) {}
+
+SimClock::~SimClock() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  stop_asked_.notify_all();
+  thread_.join();
+  publisher_.shutdown();
+}
+
+SimClock::Reading SimClock::read() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return {steady_seconds(Steady::now()), ros_seconds_, messages_};
+}
+
+bool SimClock::ran_out() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return ran_out_;
+}
+
+void SimClock::run() {
+  const Steady::time_point start = Steady::now();
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!stopping_) {
+    const auto elapsed = Steady::now() - start;
+    const auto time = simulated_time(options_, elapsed);
+    if (!time) {
+      ran_out_ = true;
+      return;
+    }
+    rosgraph_msgs::Clock message;
+    message.clock = *time;
+    lock.unlock();
+    publisher_.publish(message);
+    lock.lock();
+    ros_seconds_ = time->toSec();
+    ++messages_;
+    // A late tick is dropped, not made up for with a burst.
+    const double next_tick = std::floor(std::chrono::duration<double>(elapsed).count() * options_.hz) + 1.0;
+    const std::chrono::duration<double> due(next_tick / options_.hz);
+    const auto stop_asked = [&] { return stopping_; };
+    if (due < LONGEST_WAIT) {
+      stop_asked_.wait_until(lock, start + std::chrono::duration_cast<Steady::duration>(due), stop_asked);
+    } else {
+      stop_asked_.wait(lock, stop_asked);
+    }
   }
 }
+
+SimTimeParameter::SimTimeParameter() {
+  ros::param::set(USE_SIM_TIME, true);
+  bool set = false;
+  // ros::param::set says nothing when the master refused.
+  if (!ros::param::get(USE_SIM_TIME, set) || !set) throw std::runtime_error("could not set /use_sim_time on the master");
+}
+
+SimTimeParameter::~SimTimeParameter() { ros::param::del(USE_SIM_TIME); }
+
+}  // namespace zel::demo

@@ -1,5 +1,6 @@
 #include "zel_video_player/app/argument_parser.h"
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -9,8 +10,7 @@
 namespace zel {
 namespace {
 
-// Widths of the customary help layout for an 80-column terminal.
-constexpr std::size_t TEXT_WIDTH = 78;
+// Where the customary help layout puts an option's help at the furthest, when its options are long.
 constexpr std::size_t HELP_COLUMN = 24;
 constexpr int HELP_ID = -1;
 
@@ -18,6 +18,16 @@ std::string usage_part(const DeclaredOption& declared) {
   std::string part = declared.names.front();
   if (!declared.placeholder.empty()) part += " " + declared.placeholder;
   return declared.required ? part : "[" + part + "]";
+}
+
+// How the help introduces an option: "  -h, --help".
+std::string invocation(const DeclaredOption& declared) {
+  std::string text;
+  for (const auto& name : declared.names) {
+    text += (text.empty() ? "" : ", ") + name;
+    if (!declared.placeholder.empty()) text += " " + declared.placeholder;
+  }
+  return "  " + text;
 }
 
 std::vector<std::string> wrap_words(const std::vector<std::string>& words, std::size_t width) {
@@ -171,10 +181,15 @@ std::vector<const DeclaredOption*> ArgumentParser::named_flags(const OptionArgum
                    quoted(joined.substr(used)));
 }
 
-ArgumentParser::ArgumentParser(std::string description, std::vector<DeclaredOption> options)
-    : description_(std::move(description)) {
+ArgumentParser::ArgumentParser(std::string description, std::vector<DeclaredOption> options,
+                               std::vector<OptionGroup> groups, std::size_t width)
+    : description_(std::move(description)), width_(width) {
   options_.push_back({HELP_ID, {"-h", "--help"}, "", false, "show this help message and exit"});
   options_.insert(options_.end(), options.begin(), options.end());
+  for (auto& group : groups) {
+    group_starts_.emplace_back(std::move(group.title), options_.size());
+    options_.insert(options_.end(), group.options.begin(), group.options.end());
+  }
 }
 
 bool ArgumentParser::parse(const std::vector<std::string>& args, const FlagSeen& on_flag,
@@ -233,13 +248,13 @@ std::string ArgumentParser::usage(const std::string& prog) const {
   for (const auto& declared : options_) parts.push_back(usage_part(declared));
   std::string one_line = prefix + prog;
   for (const auto& part : parts) one_line += " " + part;
-  if (one_line.size() <= TEXT_WIDTH) return one_line + "\n";
+  if (one_line.size() <= width_) return one_line + "\n";
 
   // A short program name keeps the options beside it; a long one puts them on lines of their own.
-  const bool beside = (prefix.size() + prog.size()) * 4 <= TEXT_WIDTH * 3;
+  const bool beside = (prefix.size() + prog.size()) * 4 <= width_ * 3;
   const std::string indent(beside ? prefix.size() + prog.size() + 1 : prefix.size(), ' ');
   std::string text = prefix + prog;
-  std::vector<std::string> lines = wrap_words(parts, TEXT_WIDTH - indent.size());
+  std::vector<std::string> lines = wrap_words(parts, width_ - indent.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
     text += (i == 0 && beside) ? " " + lines[i] : "\n" + indent + lines[i];
   }
@@ -247,23 +262,25 @@ std::string ArgumentParser::usage(const std::string& prog) const {
 }
 
 std::string ArgumentParser::help(const std::string& prog) const {
+  // Short options bring their help closer, to the same column in every group.
+  std::size_t longest = 0;
+  for (const auto& declared : options_) longest = std::max(longest, invocation(declared).size());
+  const std::size_t column = std::min(longest + 2, HELP_COLUMN);
   std::string text = usage(prog) + "\n" + description_ + "\n\noptions:\n";
-  const std::string help_indent(HELP_COLUMN, ' ');
-  for (const auto& declared : options_) {
-    std::string invocation;
-    for (const auto& name : declared.names) {
-      invocation += (invocation.empty() ? "" : ", ") + name;
-      if (!declared.placeholder.empty()) invocation += " " + declared.placeholder;
-    }
-    invocation = "  " + invocation;
-    const auto help_lines = wrap_words(split_words(declared.help), TEXT_WIDTH - HELP_COLUMN);
-    if (invocation.size() + 2 <= HELP_COLUMN) {
-      text += invocation + std::string(HELP_COLUMN - invocation.size(), ' ');
+  const std::string help_indent(column, ' ');
+  auto group = group_starts_.begin();
+  for (std::size_t i = 0; i < options_.size(); ++i) {
+    for (; group != group_starts_.end() && group->second == i; ++group) text += "\n" + group->first + ":\n";
+    const DeclaredOption& declared = options_[i];
+    const std::string introduced = invocation(declared);
+    const auto help_lines = wrap_words(split_words(declared.help), width_ - column);
+    if (introduced.size() + 2 <= column) {
+      text += introduced + std::string(column - introduced.size(), ' ');
     } else {
-      text += invocation + "\n" + help_indent;
+      text += introduced + "\n" + help_indent;
     }
-    for (std::size_t i = 0; i < help_lines.size(); ++i) {
-      text += (i == 0 ? "" : help_indent) + help_lines[i] + "\n";
+    for (std::size_t line = 0; line < help_lines.size(); ++line) {
+      text += (line == 0 ? "" : help_indent) + help_lines[line] + "\n";
     }
   }
   return text;

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+#include <ros/ros.h>
+
+#include "zel_video_player/demo/sim_clock_options.h"
+
+namespace zel::demo {
+
+// /clock as a simulator or `rosbag play --clock` sends it, from a thread of its own while it lives.
+// Each message carries the time of its sending, counted from a steady clock, and goes out at a
+// fixed steady instant, so neither a late wake-up nor a skipped message makes the clock drift.
+// Its own pace never follows ROS time, which in this process may be /clock itself.
+class SimClock {
+ public:
+  SimClock(ros::NodeHandle& node, const SimClockOptions& options);
+  // Stops the messages: to its subscribers the simulation stands still from then on.
+  ~SimClock();
+  SimClock(const SimClock&) = delete;
+  SimClock& operator=(const SimClock&) = delete;
+
+  struct Reading {
+    double steady_seconds;  // when the reading was taken
+    double ros_seconds;     // the last time sent
+    std::uint64_t messages;
+  };
+  Reading read() const;
+
+  // Whether it stopped by itself, its time gone past the last a ros::Time holds.
+  bool ran_out() const;
+
+ private:
+  void run();
+
+  const SimClockOptions options_;
+  ros::Publisher publisher_;
+  mutable std::mutex mutex_;
+  std::condition_variable stop_asked_;
+  bool stopping_ = false;
+  bool ran_out_ = false;
+  double ros_seconds_;
+  std::uint64_t messages_ = 0;
+  std::thread thread_;
+};
+
+// Sets /use_sim_time on the master for the nodes started while it lives, and deletes it after, so
+// nodes started later keep wall time. Nodes already running, this one included, are not affected:
+// roscpp reads the parameter once, at start.
+class SimTimeParameter {
+ public:
+  SimTimeParameter();
+  ~SimTimeParameter();
+  SimTimeParameter(const SimTimeParameter&) = delete;
+  SimTimeParameter& operator=(const SimTimeParameter&) = delete;
+};
+
+}  // namespace zel::demo
