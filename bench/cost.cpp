@@ -19,7 +19,8 @@ namespace {
 
 using zel::testing::Process;
 
-constexpr double CPU_RATIO_TARGET = 1.2;
+// Of the floor: decoding into warm memory, then one send of the frame's bytes.
+constexpr double FLOOR_RATIO_TARGET = 1.1;
 
 std::string list_of(const std::vector<double>& values) {
   std::string text;
@@ -134,27 +135,28 @@ void report_costs(Report& report, const std::vector<CostRun>& runs) {
   report.heading("1. Cost per frame in CPU time: the player's CPU per published frame / a decode-only loop's CPU "
                  "per frame");
   report.line("   (same clip, same pace, alternating windows in which each runs alone; 1 subscriber in another");
-  report.line("    process. ms of CPU per frame = user + system, and page faults per frame. floor: a copy and a");
-  report.line("    loopback TCP send of one raw frame without ROS; bound: (decode-only + floor) / decode-only, the");
-  report.line("    least ratio any player can reach while it sends raw frames over TCP)");
-  report.line(format("   %-14s %-27s %-27s %7s  %-20s %6s %6s  %s", "format", "player ms = user + sys  pf", "decode-only",
-                     "ratio", "per window", "floor", "bound", "target"));
+  report.line("    process. ms of CPU per frame = user + system, and page faults per frame. floor: one loopback TCP");
+  report.line("    send of a raw frame's bytes from warm memory, without ROS; bound: (decode-only + floor) /");
+  report.line("    decode-only, the least ratio any player can reach while it sends raw frames over TCP; of bound:");
+  report.line("    ratio / bound, the player's CPU against decoding and that one send)");
+  report.line(format("   %-14s %-27s %-27s %7s  %-20s %6s %6s %8s  %s", "format", "player ms = user + sys  pf",
+                     "decode-only", "ratio", "per window", "floor", "bound", "of bound", "target"));
   for (const auto& run : runs) {
     const double ratio = median(run.ratios);
     const bool targeted = run.format.height == 1080;
     const double bound = 1.0 + run.transport_floor.seconds() / run.decode_cpu_per_frame();
-    report.line(format("   %-14s %-27s %-27s %7.3f  %-20s %6.2f %6.3f  %s", run.format.label().c_str(),
+    const double of_bound = ratio / bound;
+    report.line(format("   %-14s %-27s %-27s %7.3f  %-20s %6.2f %6.3f %8.3f  %s", run.format.label().c_str(),
                        cpu_columns(run.node_cpu, run.frames_published).c_str(),
                        cpu_columns(run.decode_cpu, run.frames_decoded).c_str(), ratio, list_of(run.ratios).c_str(),
-                       run.transport_floor.seconds() * 1000, bound,
-                       targeted ? format("<= %.2f %s", CPU_RATIO_TARGET, verdict(ratio <= CPU_RATIO_TARGET).c_str()).c_str()
+                       run.transport_floor.seconds() * 1000, bound, of_bound,
+                       targeted ? format("<= %.2f %s", FLOOR_RATIO_TARGET, verdict(of_bound <= FLOOR_RATIO_TARGET).c_str()).c_str()
                                 : "-"));
   }
   const CostRun& largest = runs.back();
-  report.line(format("   floor at %s: copy %.2f ms + send %.2f ms user + %.2f ms system (the loopback receive path runs "
-                     "in the sender); a frame reaches the reader %.2f ms after its copy starts (p50)",
-                     largest.format.label().c_str(), largest.transport_floor.copy_seconds * 1000,
-                     largest.transport_floor.send_user_seconds * 1000, largest.transport_floor.send_system_seconds * 1000,
+  report.line(format("   floor at %s: send %.2f ms user + %.2f ms system (the loopback receive path runs in the "
+                     "sender); a frame reaches the reader %.2f ms after its send starts (p50)",
+                     largest.format.label().c_str(), largest.transport_floor.send_user_seconds * 1000, largest.transport_floor.send_system_seconds * 1000,
                      largest.transport_floor.delivery_seconds * 1000));
 }
 

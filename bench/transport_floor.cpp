@@ -7,8 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -93,14 +91,10 @@ TransportCost measure_transport_floor(std::size_t frame_bytes, double rate, int 
   for (int i = 0; i < frames; ++i) {
     started[static_cast<std::size_t>(i)] = now_seconds();
     const ThreadCpu start = thread_cpu();
-    const std::unique_ptr<unsigned char[]> serialised(new unsigned char[frame_bytes]);
-    std::memcpy(serialised.get(), frame.data(), frame_bytes);
-    const ThreadCpu copied = thread_cpu();
-    send_all(sender.fd(), serialised.get(), frame_bytes);
+    send_all(sender.fd(), frame.data(), frame_bytes);
     const ThreadCpu sent = thread_cpu();
-    total.copy_seconds += (copied.user - start.user) + (copied.system - start.system);
-    total.send_user_seconds += sent.user - copied.user;
-    total.send_system_seconds += sent.system - copied.system;
+    total.send_user_seconds += sent.user - start.user;
+    total.send_system_seconds += sent.system - start.system;
     deadline += 1.0 / rate;
     sleep_until_seconds(deadline);
   }
@@ -109,7 +103,6 @@ TransportCost measure_transport_floor(std::size_t frame_bytes, double rate, int 
   std::vector<double> deliveries;
   for (std::size_t i = 0; i < started.size(); ++i) deliveries.push_back(received[i] - started[i]);
   total.delivery_seconds = median(deliveries);
-  total.copy_seconds /= frames;
   total.send_user_seconds /= frames;
   total.send_system_seconds /= frames;
   return total;

@@ -1,120 +1,122 @@
-// The player object inside this process, beside a private master: what its frames look like on
-// the topic and its listing. Playback's own rules are tested on a fake clock.
-#include <cv_bridge/cv_bridge.h>
+// The whole player without ROS, on a clock the test moves and into a sink that records: positions
+// in, and what shows, what fails and what the camera is told, as the diagnostics and ~now_showing
+// report them.
 #include <gtest/gtest.h>
-#include <visualization_msgs/MarkerArray.h>
 
-#include <cmath>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "support/media.h"
-#include "support/ros_session.h"
+#include "support/playback_recorder.h"
+#include "support/process.h"
 #include "support/timing.h"
-#include "support/topic_recorder.h"
-#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/player/player.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::testing {
 namespace {
 
-FrameIdentity identity_of(const sensor_msgs::ImageConstPtr& image) {
-  return identify(cv_bridge::toCvShare(image, "bgr8")->image);
-}
+using namespace std::chrono_literals;
+
+constexpr int EMPTY_CODE = 9;
 
 class PlayerTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { start_ros_session("player_test"); }
-
-  void SetUp() override {
-    folder_ = dir_.path() + "/";
-    player_.emplace(folder_, 3, 1.0, true, engine_, listing_);
-    ASSERT_TRUE(recorder_.wait_for_publisher(10.0));
+  void TearDown() override {
+    if (running_.valid()) {
+      player_->request_stop();
+      EXPECT_EQ(running_.wait_for(5s * TIMING_SLACK), std::future_status::ready);
+    }
   }
 
-  void TearDown() override { player_.reset(); }
+  void start(const std::string& folder, bool test_points = true) {
+    player_.emplace(Player::Settings{folder, 3, 1.0, test_points}, engine_, listing_, clock_, sink_);
+    running_ = std::async(std::launch::async, [this] { player_->run(); });
+  }
 
-  // Waits for the images already published to arrive.
-  void settle() { ros::WallDuration(0.2 * TIMING_SLACK).sleep(); }
+  // Waits, on the wall clock, until `done` holds of the player.
+  bool eventually(const std::function<bool()>& done) const {
+    const auto deadline = std::chrono::steady_clock::now() + 5s * TIMING_SLACK;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+
+  std::size_t events_equal_to(const std::string& event) const {
+    const auto events = sink_.events();
+    return std::count(events.begin(), events.end(), event);
+  }
 
   TempDir dir_;
-  std::string folder_;
-  RandomEngine engine_{1234};
+  const std::string folder_ = dir_.path() + "/";
+  RandomEngine engine_{99};
   std::stringstream listing_;
-  ImageRecorder recorder_{"/camera/image"};
-  std::optional<ZELVideoPlayer> player_;
+  FakeClock clock_;
+  RecordingSink sink_{clock_};
+  std::optional<Player> player_;
+  std::future<void> running_;
 };
 
-TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
-  write_clip(folder_ + "cat.mp4", 1, 12, 30);
-  EXPECT_TRUE(player_->play_video("cat"));
-  settle();
-  const auto images = recorder_.images();
-  ASSERT_EQ(images.size(), 12u);
-  for (std::size_t i = 0; i < images.size(); ++i) {
-    const sensor_msgs::Image& image = *images[i];
-    EXPECT_EQ(image.encoding, "bgr8");
-    EXPECT_EQ(image.width, 160u);
-    EXPECT_EQ(image.height, 120u);
-    EXPECT_EQ(image.step, 480u);
-    EXPECT_EQ(image.is_bigendian, 0);
-    EXPECT_EQ(image.header.stamp, ros::Time());
-    EXPECT_EQ(image.header.frame_id, "");
-    const FrameIdentity identity = identity_of(images[i]);
-    EXPECT_EQ(identity.clip_code, 1);
-    EXPECT_EQ(identity.frame_index, static_cast<int>(i));
-  }
+TEST_F(PlayerTest, APositionAtAPointPlaysItsPlaylistAndTheStatusTellsWhatShowsThere) {
+  for (std::size_t i = 0; i < OBJECT_LIST.size(); ++i) write_clip(folder_ + std::string(OBJECT_LIST[i]) + ".mp4", int(i) + 1, 3, 30);
+  write_clip(folder_ + "empty.mp4", EMPTY_CODE, 3, 30);
+  start(folder_);
+  ASSERT_TRUE(eventually([&] { return player_->status().showing == "empty.mp4"; }));
+  EXPECT_EQ(player_->status().location, NO_LOCATION);
+
+  const Location& second = player_->locations()[1];
+  player_->on_position(second.x, second.y);
+  const PlaylistPtr playlist = player_->to_play();
+  const std::string first_media = playlist->front() + ".mp4";
+  ASSERT_TRUE(eventually([&] { return player_->status().showing == first_media; }));
+  const PlaybackStatus status = player_->status();
+  EXPECT_EQ(status.location, 1);
+  EXPECT_EQ(status.playlist, playlist);
+  EXPECT_TRUE(status.failing.empty());
+  EXPECT_GE(events_equal_to("began " + first_media), 1u);
+  EXPECT_GE(status.clips_ready_ahead + status.clips_opened_when_due, 2u);
 }
 
-TEST_F(PlayerTest, TestModeListsAndShowsTheFourFixedPointsAndFollowsPoses) {
-  EXPECT_EQ(listing_.str(),
-            "ZEL video player: Test locations:\n"
-            "    1. (3.75, 3.5)\n"
-            "    2. (10.7, 6)\n"
-            "    3. (3.78, 7.78)\n"
-            "    4. (10.6, 2.35)\n");
-  // A pose that is not a number is at no point: it leaves the point the robot was at.
-  const auto location_after = [&](double x, double y) {
-    auto pose = boost::make_shared<geometry_msgs::PoseWithCovarianceStamped>();
-    pose->pose.pose.position.x = x;
-    pose->pose.pose.position.y = y;
-    player_->pose_callback(pose);
-    return player_->location();
-  };
-  EXPECT_EQ(location_after(10.7, 6.0), 1);
-  EXPECT_EQ(location_after(std::nan(""), 6.0), NO_LOCATION);
+TEST_F(PlayerTest, MediaFailsWhereTheRobotIsUntilItLeavesAndNothingShowingIsToldOnce) {
+  for (std::string_view name : OBJECT_LIST) std::ofstream(folder_ + std::string(name) + ".mp4") << "not a video";
+  write_clip(folder_ + "empty.mp4", EMPTY_CODE, 3, 30);
+  start(folder_);
+  ASSERT_TRUE(eventually([&] { return player_->status().showing == "empty.mp4"; }));
 
-  // The points were published once, before anyone listened: only a latch delivers them, each
-  // point with a disc as wide as the player's circle.
-  const Recorder<visualization_msgs::MarkerArray> markers("/player_test/points_of_interest");
-  ASSERT_TRUE(markers.wait_until([](const auto& got) { return !got.empty(); }, 5.0 * TIMING_SLACK));
-  const visualization_msgs::MarkerArray shown = markers.messages().front();
-  std::vector<double> disc_widths;
-  for (const auto& marker : shown.markers) {
-    if (marker.ns == "radius") disc_widths.push_back(marker.scale.x);
+  const Location& first = player_->locations()[0];
+  player_->on_position(first.x, first.y);
+  const std::size_t names = player_->to_play()->size();
+  // Passes are tried again and again; the camera's change to nothing is told once.
+  ASSERT_TRUE(eventually([&] { return player_->status().media_failures >= 3 * names; }));
+  PlaybackStatus status = player_->status();
+  EXPECT_EQ(status.showing, "");
+  ASSERT_EQ(status.failing.size(), names);
+  for (std::size_t i = 0; i < names; ++i) {
+    EXPECT_NE(std::find(status.failing.begin(), status.failing.end(),
+                        folder_ + (*status.playlist)[i] + ".mp4 cannot be opened"),
+              status.failing.end());
   }
-  EXPECT_EQ(disc_widths, std::vector<double>(4, 2.0));
+  EXPECT_EQ(events_equal_to("shows nothing"), 1u);
+
+  player_->on_position(-100, -100);
+  ASSERT_TRUE(eventually([&] { return player_->status().showing == "empty.mp4"; }));
+  status = player_->status();
+  EXPECT_EQ(status.location, NO_LOCATION);
+  EXPECT_TRUE(status.failing.empty()) << "the point's media does not fail away from it";
 }
 
-TEST_F(PlayerTest, GeneratedPointsAreListedAndEmptyListsHaveOnlyTheHeading) {
-  player_.reset();
-  std::stringstream listing;
-  {
-    ZELVideoPlayer none(folder_, 0, 1.5, false, engine_, listing);
-    EXPECT_TRUE(none.locations().empty());
-  }
-  EXPECT_EQ(listing.str(), "ZEL video player: Generated locations:\n");
-  listing.str("");
-  ZELVideoPlayer some(folder_, 3, 7.0, false, engine_, listing);
-  EXPECT_EQ(listing.str(),
-            "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n    3. (7.0, 7.0)\n");
-}
-
-TEST(PlayerGeometry, DistanceAndRoomsThroughRosPoints) {
-  geometry_msgs::Point a, b;
-  b.x = 3;
-  b.y = 4;
-  b.z = 50;
-  EXPECT_EQ(ZELVideoPlayer::distance(a, b), 5.0);
-  EXPECT_EQ(ZELVideoPlayer::distance(b, a), 5.0);
+TEST_F(PlayerTest, PointsAreListedAsPlacedAndAStopWhileListingEndsTheStart) {
+  player_.emplace(Player::Settings{folder_, 2, 7.0, false}, engine_, listing_, clock_, sink_);
+  EXPECT_EQ(listing_.str(), "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n");
+  EXPECT_EQ(player_->radius(), 7.0);
+  EXPECT_THROW(Player(Player::Settings{folder_, 0, 1.0, true}, engine_, listing_, clock_, sink_, [] { return true; }),
+               Interrupted);
 }
 
 }  // namespace

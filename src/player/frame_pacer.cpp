@@ -1,20 +1,44 @@
 #include "zel_video_player/player/frame_pacer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace zel {
 
-FramePacer::FramePacer(double hz, Time start, Time catch_up)
-    : period_(std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / hz))),
-      catch_up_(std::max(period_, catch_up)),
-      start_(start) {}
+FramePacer::FramePacer(double hz, const Clock& clock, WentBack went_back)
+    : clock_(clock),
+      went_back_(std::move(went_back)),
+      period_(std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / hz))),
+      catch_up_(std::max(period_, clock.step())),
+      period_start_(clock.now()) {}
+
+void FramePacer::wait_out_frame(const PlayState& state, int location, const StopRequested& stopping) {
+  Time now = clock_.now();
+  if (now < period_start_) restart_after_going_back(period_start_, now);
+  Time deadline = next_deadline(now);
+  const bool slept = now < deadline;
+  while (now < deadline && state.location() == location && !stopping()) {
+    clock_.sleep_toward(deadline, state, location);
+    const Time woke = clock_.now();
+    if (woke < now) {
+      restart_after_going_back(now, woke);
+      deadline = next_deadline(woke);
+    }
+    now = woke;
+  }
+  // Jumped ahead while the frame waited: the frames of the time it skipped are not sent.
+  if (slept && too_far_past(deadline, now)) period_start_ = now;
+}
 
 FramePacer::Time FramePacer::next_deadline(Time now) {
-  const Time deadline = start_ + period_;
-  start_ = too_far_past(deadline, now) ? now : deadline;
+  const Time deadline = period_start_ + period_;
+  period_start_ = too_far_past(deadline, now) ? now : deadline;
   return deadline;
 }
 
-bool FramePacer::too_far_past(Time deadline, Time now) const { return now > deadline + catch_up_; }
+void FramePacer::restart_after_going_back(Time from, Time to) {
+  went_back_(from, to);
+  period_start_ = to;
+}
 
 }  // namespace zel

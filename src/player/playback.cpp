@@ -80,10 +80,11 @@ std::string seconds_text(Clock::Time time) {
 
 }  // namespace
 
-Playback::Playback(std::string video_folder, const PlayState& state, const Clock& clock, FrameSink& sink,
-                   StopRequested outside_stop)
+Playback::Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
+                   FrameSink& sink, StopRequested outside_stop)
     : video_folder_(std::move(video_folder)),
       state_(state),
+      status_(status),
       clock_(clock),
       sink_(sink),
       outside_stop_(std::move(outside_stop)),
@@ -92,32 +93,33 @@ Playback::Playback(std::string video_folder, const PlayState& state, const Clock
 void Playback::main_loop() {
   RetryDelay retry_delay(FIRST_RETRY_DELAY, LONGEST_RETRY_DELAY);
   while (!stopping()) {
-    const int loc = state_.location();
+    const int location = state_.location();
     const PlaylistPtr playlist = state_.to_play();
     const std::uint64_t sent_before = frames_sent_;
     for (std::size_t i = 0; i < playlist->size(); ++i) {
       // A stopped player starts no further clip: the process, and its log, may run on for long.
-      if (state_.location() != loc || stopping()) break;
-      play_item((*playlist)[i], loc, (*playlist)[(i + 1) % playlist->size()]);
+      if (state_.location() != location || stopping()) break;
+      play_clip((*playlist)[i], location, (*playlist)[(i + 1) % playlist->size()]);
     }
-    if (frames_sent_ != sent_before || state_.location() != loc) {
+    if (frames_sent_ != sent_before || state_.location() != location) {
       retry_delay.reset();
       continue;
     }
-    // A pass that showed nothing (broken media) must neither spin nor flood the log.
-    sink_.showing_nothing();
-    wait_unless_point_changes(loc, retry_delay.next());
+    // A pass that showed nothing (broken media) must neither spin nor flood the log. A late
+    // subscriber to the latched name must not be told of media that no longer shows.
+    if (status_.showing_nothing()) sink_.now_showing("");
+    wait_unless_point_changes(location, retry_delay.next());
   }
 }
 
 bool Playback::stopping() const { return state_.stop_requested() || outside_stop_(); }
 
-void Playback::wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const {
+void Playback::wait_unless_point_changes(int location, std::chrono::steady_clock::duration timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (auto now = std::chrono::steady_clock::now(); now < deadline && !stopping();
        now = std::chrono::steady_clock::now()) {
     if (state_.wait_for_location_change(
-            loc, std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
+            location, std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
       return;
     }
   }
@@ -125,22 +127,29 @@ void Playback::wait_unless_point_changes(int loc, std::chrono::steady_clock::dur
 
 // The pass's own point, not the one read anew: a robot arriving just before this call must not see
 // the playlist of where it was play out at its new point.
-void Playback::play_item(const std::string& name, int loc, const std::string& next) {
-  if (is_still(name)) {
-    play_still_at(name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, loc, &next);
-  } else if (is_regular_file(video_path(video_folder_, name))) {
-    play_video_at(name, loc, &next);
+void Playback::play_clip(const std::string& clip_name, int location, const std::string& next) {
+  if (is_still(clip_name)) {
+    play_still_at(clip_name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, location, &next);
+  } else if (is_regular_file(video_path(video_folder_, clip_name))) {
+    play_video_at(clip_name, location, &next);
   } else {
-    report_media_failure(name, video_folder_ + name + "{.mp4/.jpg}", "is missing");
+    report_media_failure(clip_name, video_folder_ + clip_name + "{.mp4/.jpg}", "is missing");
   }
 }
 
-// The item that follows is opened while this one plays, shortly before it ends, so the next clip
-// starts with no pause for its opening. Only one clip is held ahead: asking for another lets the
-// earlier one go. Never before the current item's first frame is out: it may be the very file (a
-// playlist of one), and the opening would take the CPU from that frame.
-void Playback::open_ahead(const std::string& name) {
-  if (!is_still(name)) clip_opener_.open_ahead(video_path(video_folder_, name));
+// The clip that follows is opened while this one plays, shortly before it ends, so it starts with
+// no pause for its opening. Only one clip is held ahead: asking for another lets the earlier one
+// go. Never before the current clip's first frame is out: it may be the very file (a playlist of
+// one), and the opening would take the CPU from that frame.
+void Playback::open_ahead(const std::string& clip_name) {
+  if (!is_still(clip_name)) clip_opener_.open_ahead(video_path(video_folder_, clip_name));
+}
+
+FramePacer Playback::pacer(double rate) const {
+  return FramePacer(rate, clock_, [this](Clock::Time from, Clock::Time to) {
+    sink_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " +
+                   seconds_text(to) + "; frames are paced afresh from there");
+  });
 }
 
 // A rate that is not a finite number is as good as none reported.
@@ -149,23 +158,24 @@ double Playback::video_rate(double reported_fps) {
   return std::max(reported_fps, IMAGE_RATE_FLOOR);
 }
 
-bool Playback::is_still(const std::string& name) const { return zel::is_still(video_folder_, name); }
+bool Playback::is_still(const std::string& clip_name) const { return zel::is_still(video_folder_, clip_name); }
 
 bool Playback::play_video(const std::string& video_name) {
   return play_video_at(video_name, state_.location(), nullptr);
 }
 
-bool Playback::play_video_at(const std::string& video_name, int video_location, const std::string* next) {
+bool Playback::play_video_at(const std::string& video_name, int location, const std::string* next) {
   std::optional<bool> ret;
   sink_.log_info(LOG_PREFIX + ("Playing video " + video_name + ".mp4"));
   const std::string path = video_path(video_folder_, video_name);
   OpenedClip clip = clip_opener_.take(path);
-  sink_.clip_started(clip.was_ready);
+  // A clip not ready when due, rather than opened ahead, makes a visible pause.
+  status_.clip_started(clip.was_ready);
   std::unique_ptr<cv::VideoCapture> cap = std::move(clip.capture);
   bool first_frame_decoded = clip.first_frame_decoded;
   const bool opened = cap->isOpened();
   const double rate = video_rate(cap->get(cv::CAP_PROP_FPS));
-  FramePacer pacer(rate, clock_.now(), clock_.step());
+  FramePacer frame_pacer = pacer(rate);
   const UprightTurn turn = clip.turn;
   const cv::Size size = upright_size({static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH)),
                                       static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT))},
@@ -178,9 +188,9 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
       frame_count > 0 ? static_cast<std::int64_t>(frame_count) - open_ahead_lead(rate) : 0;
   std::int64_t frames = 0;
   std::int64_t packets_skipped = 0;
-  while (cap->isOpened() && video_location == state_.location() && !stopping()) {
-    cv::Mat pixels = sink_.frame_buffer(size.width, size.height);
-    cv::Mat& decoded = turn == UprightTurn::none ? pixels : stored;
+  while (cap->isOpened() && location == state_.location() && !stopping()) {
+    frame_ = sink_.frame_buffer(size.width, size.height, std::move(frame_));
+    cv::Mat& decoded = turn == UprightTurn::none ? frame_->pixels : stored;
     // A failed read lets go of the image it is given: each read goes into a copy of the buffer's
     // header, so a read after one keeps writing into the outgoing message.
     cv::Mat frame = decoded;
@@ -189,13 +199,13 @@ bool Playback::play_video_at(const std::string& video_name, int video_location, 
     if (!*ret) ret = read_on_past_damage(*cap, decoded, frame, frames, frame_count, packets_skipped);
     if (!*ret) break;
     decoded = frame;
-    if (turn != UprightTurn::none) turn_upright(stored, turn, pixels);
-    if (frames == 0) sink_.playback_began(video_name, MediaKind::video);
-    sink_.send_frame(pixels);
+    if (turn != UprightTurn::none) turn_upright(stored, turn, frame_->pixels);
+    if (frames == 0) playback_began(video_name, MediaKind::video);
+    sink_.send_frame(*frame_);
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
-    wait_out_frame(pacer, video_location);
+    frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });
   }
   clip_opener_.release_later(std::move(cap));
   if (packets_skipped > 0) report_damage(path, packets_skipped);
@@ -213,11 +223,11 @@ bool Playback::play_still(const std::string& still_name, double duration, double
   return play_still_at(still_name, duration, fps, state_.location(), nullptr);
 }
 
-bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int video_location,
+bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int location,
                              const std::string* next) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
   sink_.log_info(LOG_PREFIX + ("Playing " + still_name + ".jpg"));
-  FramePacer pacer(fps, clock_.now(), clock_.step());
+  FramePacer frame_pacer = pacer(fps);
   const std::string path = still_path(video_folder_, still_name);
   const cv::Mat frame = read_picture(path);
   if (frame.empty()) {
@@ -225,48 +235,27 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
     return false;
   }
   media_worked(path);
-  sink_.prepare_still(frame);
+  // A still may be a phone photo of tens of megabytes: it is let go of as soon as it has played.
+  const FrameBufferPtr still = sink_.still_buffer(frame);
   const std::int64_t n = publication_count(duration, fps);
-  if (n > 0) sink_.playback_began(still_name, MediaKind::still);
+  if (n > 0) playback_began(still_name, MediaKind::still);
   const std::int64_t open_ahead_after = n - open_ahead_lead(fps);
   for (std::int64_t i = 0; i < n; ++i) {
-    sink_.send_still();
+    sink_.send_still(*still);
     ++frames_sent_;
     if (next && i + 1 == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
-    wait_out_frame(pacer, video_location);
-    if (state_.location() != video_location) return false;
+    frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });
+    if (state_.location() != location) return false;
     // A still lasts seconds; without this a Ctrl-C would wait for it to run out.
     if (stopping()) return false;
   }
   return true;
 }
 
-// The robot's arrival somewhere else ends the wait at once, whatever the clock does: the switch is
-// what a user watches.
-void Playback::wait_out_frame(FramePacer& pacer, int loc) {
-  Clock::Time now = clock_.now();
-  if (now < pacer.period_start()) clock_went_back(pacer, pacer.period_start(), now);
-  Clock::Time deadline = pacer.next_deadline(now);
-  const bool slept = now < deadline;
-  while (now < deadline && state_.location() == loc && !stopping()) {
-    clock_.sleep_toward(deadline, state_, loc);
-    const Clock::Time woke = clock_.now();
-    if (woke < now) {
-      clock_went_back(pacer, now, woke);
-      deadline = pacer.next_deadline(woke);
-    }
-    now = woke;
-  }
-  // A clock that jumped ahead while the frame waited counts afresh from where it landed, rather
-  // than sending the frames of the time it skipped.
-  if (slept && pacer.too_far_past(deadline, now)) pacer.restart(now);
-}
-
-// A looping bag or a reset simulator starts its time again; the pace follows without a burst.
-void Playback::clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to) {
-  sink_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " + seconds_text(to) +
-                 "; frames are paced afresh from there");
-  pacer.restart(to);
+// The name goes out before the first frame, so it never announces media that fails; the clip no
+// longer fails once it shows.
+void Playback::playback_began(const std::string& clip_name, MediaKind kind) {
+  sink_.now_showing(status_.playback_began(clip_name, kind));
 }
 
 // Once: a damaged clip still plays, over and over, and says the same each time.
@@ -276,9 +265,10 @@ void Playback::report_damage(const std::string& path, std::int64_t packets_skipp
                   " of its packets could not be decoded and were skipped");
 }
 
+// Failing media counts where the robot is now: elsewhere it is not this point's media that fails.
 void Playback::report_media_failure(const std::string& clip_name, const std::string& path,
                                     const std::string& problem) {
-  sink_.media_failed(clip_name, path, problem);
+  status_.media_failed(clip_name, state_.location(), path + " " + problem);
   const auto held_back = failure_reports_.admit(path, RepeatFilter::Clock::now());
   if (!held_back) return;
   if (*held_back > 0) {

@@ -78,25 +78,31 @@ struct Sent {
   cv::Mat pixels;  // a copy: the sink's buffer is written over by the next frame
 };
 
-// Records what playback sends, with the clock's time; `on_send` lets a test act at the n-th frame
-// (counted from 1), as the robot or the clock would between two frames.
+// Records what playback sends, with the clock's time, and reuses each frame's buffer as the node's
+// sink does; `on_send` lets a test act at the n-th frame (counted from 1), as the robot or the clock
+// would between two frames.
 class RecordingSink : public FrameSink {
  public:
   explicit RecordingSink(const Clock& clock) : clock_(clock) {}
 
-  cv::Mat frame_buffer(int width, int height) override {
-    buffer_.create(height, width, CV_8UC3);
-    return buffer_;
+  FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) override {
+    FrameBufferPtr buffer = spent ? std::move(spent) : std::make_unique<FrameBuffer>();
+    buffer->pixels.create(height, width, CV_8UC3);
+    given_ = buffer->pixels.data;
+    return buffer;
   }
-  void send_frame(const cv::Mat& pixels) override { record(pixels.clone(), false, pixels.data != buffer_.data); }
-  void prepare_still(const cv::Mat& picture) override { still_ = picture.clone(); }
-  void send_still() override { record(still_, true); }
-  void playback_began(const std::string& clip_name, MediaKind kind) override {
-    note("began " + media_file_name(clip_name, kind));
+  void send_frame(FrameBuffer& frame) override {
+    record(frame.pixels.clone(), false, frame.pixels.data != given_);
   }
-  void clip_started(bool) override {}
-  void media_failed(const std::string&, const std::string&, const std::string&) override { note("failed"); }
-  void showing_nothing() override {}
+  FrameBufferPtr still_buffer(const cv::Mat& picture) override {
+    auto still = std::make_unique<FrameBuffer>();
+    still->pixels = picture.clone();
+    return still;
+  }
+  void send_still(FrameBuffer& still) override { record(still.pixels, true); }
+  void now_showing(const std::string& media_file) override {
+    note(media_file.empty() ? "shows nothing" : "began " + media_file);
+  }
   void log_info(const std::string& line) override { note(line); }
   void log_error(const std::string& line) override { note("error: " + line); }
 
@@ -153,8 +159,7 @@ class RecordingSink : public FrameSink {
   }
 
   const Clock& clock_;
-  cv::Mat buffer_;
-  cv::Mat still_;
+  const unsigned char* given_ = nullptr;  // where the last frame was to be decoded
   mutable std::mutex mutex_;
   std::vector<Sent> sent_;
   std::size_t frames_written_elsewhere_ = 0;
@@ -173,9 +178,10 @@ class PlaybackFixture : public TestBase {
   TempDir dir_;
   const std::string folder_ = dir_.path() + "/";
   PlayState state_;
+  PlayerStatus status_;
   FakeClock clock_;
   RecordingSink sink_{clock_};
-  Playback playback_{folder_, state_, clock_, sink_};
+  Playback playback_{folder_, state_, status_, clock_, sink_};
 };
 
 }  // namespace zel::testing

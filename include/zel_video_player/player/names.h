@@ -9,6 +9,8 @@ namespace zel {
 inline constexpr const char* NODE_NAME = "zel_tq_video";
 inline constexpr const char* POSE_TOPIC = "/amcl_pose";
 inline constexpr const char* IMAGE_TOPIC = "/camera/image";
+// A camera's subscribers want the latest frame, never a backlog.
+inline constexpr unsigned IMAGE_QUEUE = 1;
 
 // Private topics, under the node's own name (or the nodelet's).
 inline constexpr const char* POINTS_OF_INTEREST_TOPIC = "points_of_interest";

@@ -9,6 +9,7 @@
 #include "zel_video_player/player/frame_pacer.h"
 #include "zel_video_player/player/frame_sink.h"
 #include "zel_video_player/player/play_state.h"
+#include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/repeat_filter.h"
 #include "zel_video_player/world/stop.h"
 
@@ -18,8 +19,8 @@ namespace zel {
 // at its own rate (30 a second at least), each still 240 times over eight seconds, switching as
 // soon as the point changes. Frames are paced on `clock`, which may be simulated; the retries of
 // broken media and the quiet periods of its reports are about the real world and stay on wall time.
-// Everything it shows goes to `sink`. One thread plays; any other may change the point or ask for a
-// stop through `state`.
+// Everything it shows goes to `sink`, and what shows and what fails is kept in `status`. One thread
+// plays; any other may change the point or ask for a stop through `state`.
 class Playback {
  public:
   // Videos play at their own rate but never below this, stills at exactly this.
@@ -30,16 +31,16 @@ class Playback {
   // The pace of a video whose capture reports `reported_fps`: 0, or not a number, when it cannot tell.
   static double video_rate(double reported_fps);
 
-  // `video_folder` ends in "/". `state`, `clock` and `sink` must outlive the playback.
+  // `video_folder` ends in "/". `state`, `status`, `clock` and `sink` must outlive the playback.
   // `outside_stop` tells of a stop that does not come through `state`, such as the process's own
   // shutdown; it is asked at least ten times a second.
-  Playback(std::string video_folder, const PlayState& state, const Clock& clock, FrameSink& sink,
-           StopRequested outside_stop = [] { return false; });
+  Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
+           FrameSink& sink, StopRequested outside_stop = [] { return false; });
 
   // Plays the current playlist over and over until a stop.
   void main_loop();
 
-  bool is_still(const std::string& name) const;
+  bool is_still(const std::string& clip_name) const;
 
   // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
   // a stop came or the capture closed after at least one frame.
@@ -52,24 +53,27 @@ class Playback {
 
  private:
   bool stopping() const;
-  void play_item(const std::string& name, int loc, const std::string& next);
-  void open_ahead(const std::string& name);
-  // `next`, when given, is opened ahead shortly before this item ends.
-  bool play_video_at(const std::string& video_name, int video_location, const std::string* next);
-  bool play_still_at(const std::string& still_name, double duration, double fps, int video_location,
+  void play_clip(const std::string& clip_name, int location, const std::string& next);
+  void open_ahead(const std::string& clip_name);
+  FramePacer pacer(double rate) const;
+  // `next`, when given, is opened ahead shortly before this clip ends.
+  bool play_video_at(const std::string& video_name, int location, const std::string* next);
+  bool play_still_at(const std::string& still_name, double duration, double fps, int location,
                      const std::string* next);
-  void wait_out_frame(FramePacer& pacer, int loc);
-  void clock_went_back(FramePacer& pacer, Clock::Time from, Clock::Time to);
-  void wait_unless_point_changes(int loc, std::chrono::steady_clock::duration timeout) const;
+  void playback_began(const std::string& clip_name, MediaKind kind);
+  void wait_unless_point_changes(int location, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports_.forget(path); }
   void report_damage(const std::string& path, std::int64_t packets_skipped);
 
   const std::string video_folder_;
   const PlayState& state_;
+  PlayerStatus& status_;
   const Clock& clock_;
   FrameSink& sink_;
   const StopRequested outside_stop_;
+  // The last video frame sent, written over by the next one: only this thread holds it.
+  FrameBufferPtr frame_;
   std::uint64_t frames_sent_ = 0;  // tells a pass that showed nothing
   RepeatFilter failure_reports_;
   std::set<std::string> damage_reported_;

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,25 +11,24 @@
 #include <ros/ros.h>
 
 #include "zel_video_player/player/clock.h"
-#include "zel_video_player/world/locations.h"
-#include "zel_video_player/player/playback.h"
-#include "zel_video_player/player/pose_tracking.h"
-#include "zel_video_player/world/random.h"
+#include "zel_video_player/player/player.h"
+#include "zel_video_player/player/ros/player_diagnostics.h"
 #include "zel_video_player/player/ros/ros_outputs.h"
+#include "zel_video_player/world/locations.h"
+#include "zel_video_player/world/random.h"
 
 namespace zel {
 
-// The running node: follows the robot's pose and plays what belongs to where it stands.
+// The running node: the ROS-free player (player.h) wired to the pose topic, the image topic and
+// the node's other outputs, and to /diagnostics.
 //
 // Its threads, and what each may touch:
 // - the pose thread (the program's pose spinner, or a nodelet manager's worker) runs
-//   pose_callback: it writes the play state and draws from the random engine, under their locks;
-// - the playing thread (the program's main thread, or the nodelet's own) runs main_loop: it reads
-//   the play state and owns the playback engine and every frame and message it sends;
-// - the clip worker opens the next clip ahead and releases the last; it touches only the clips it
-//   is handed (clip_opener.h);
-// - the diagnostics thread reads the play state and what the outputs noted, as atomics or values
-//   replaced whole (ros_outputs.h);
+//   pose_callback, which hands the position to the player;
+// - the playing thread (the program's main thread, or the nodelet's own) runs main_loop, and with
+//   it the player's playback and every frame and message it sends;
+// - the diagnostics thread reads the player's status and points (player_diagnostics.h);
+// - the player's clip worker touches only the clips it is handed (clip_opener.h);
 // - the program's master watch only registers the node again with a master that restarted.
 class ZELVideoPlayer {
  public:
@@ -49,55 +46,49 @@ class ZELVideoPlayer {
   ZELVideoPlayer& operator=(const ZELVideoPlayer&) = delete;
 
   // Plays the current playlist over and over until ROS shuts down or a stop is requested.
-  void main_loop() { playback.main_loop(); }
+  void main_loop() { player_.run(); }
 
   // Ends main_loop within a frame period, from any thread, while ROS runs on.
-  void request_stop() { play_state.request_stop(); }
+  void request_stop() { player_.request_stop(); }
 
   void pose_callback(const geometry_msgs::PoseWithCovarianceStamped::ConstPtr& msg);
 
-  bool is_still(const std::string& fname) const { return playback.is_still(fname); }
+  bool is_still(const std::string& fname) const { return player_.playback().is_still(fname); }
 
   // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
   // ROS shut down or the capture closed after at least one frame.
-  bool play_video(const std::string& video_name) { return playback.play_video(video_name); }
+  bool play_video(const std::string& video_name) { return player_.playback().play_video(video_name); }
 
   // True when every publication was made; false when it stopped early or the picture is unusable.
   bool play_still(const std::string& still_name, double duration = Playback::DEFAULT_STILL_SECONDS,
                   double fps = Playback::DEFAULT_STILL_RATE) {
-    return playback.play_still(still_name, duration, fps);
+    return player_.playback().play_still(still_name, duration, fps);
   }
 
   bool in_room(const geometry_msgs::Point& pose, const std::string& room_name) const;
   bool roll_dice(double probability);
   static double distance(const geometry_msgs::Point& a, const geometry_msgs::Point& b);
 
-  int location() const { return play_state.location(); }
-  PlaylistPtr to_play() const { return play_state.to_play(); }
-  const std::vector<Location>& locations() const { return tracker->locations(); }
-  double radius() const { return tracker->radius(); }
-  int n_sample() const { return tracker->n_sample(); }
+  int location() const { return player_.location(); }
+  PlaylistPtr to_play() const { return player_.to_play(); }
+  const std::vector<Location>& locations() const { return player_.locations(); }
+  double radius() const { return player_.radius(); }
+  int n_sample() const { return player_.n_sample(); }
 
   // Only to tell whether a subscriber was handed this very object; never to be dereferenced.
-  const void* last_published() const { return outputs.last_published(); }
+  const void* last_published() const { return outputs_.last_published(); }
 
  private:
-  void print_listing(const std::vector<Location>& points);
+  void show_points();
 
-  ros::NodeHandle node;
-  ros::NodeHandle private_node;
-  ros::Subscriber pose_sub;
-  const std::string video_folder_path;
-  const bool test;
-  PlayState play_state;  // `location` and `to_play`, the two values the pose thread hands over
-  RosOutputs outputs{play_state, node, private_node};  // the frames, and what RViz and the diagnostics show of the node
-  const std::unique_ptr<const Clock> clock;
-  Playback playback;
-  std::ostream& out;
-
-  std::mutex random_mutex;  // the pose thread and roll_dice draw from the one engine
-  RandomEngine& engine;
-  std::optional<PoseTracker> tracker;
+  ros::NodeHandle node_;
+  ros::NodeHandle private_node_;
+  PlayerDiagnostics diagnostics_{node_, private_node_};
+  RosOutputs outputs_{node_, private_node_, diagnostics_};
+  const std::unique_ptr<const Clock> clock_;
+  Player player_;
+  ros::Publisher markers_pub_;
+  ros::Subscriber pose_sub_;
 };
 
 }  // namespace zel
