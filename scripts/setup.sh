@@ -21,6 +21,8 @@ packages=(
   ffmpeg
   # The message a detector's results come in, which the demo's robot scores.
   libopencv-apps-dev
+  # list_transports and republish: the compressed transport as ROS tools see and convert it.
+  image-transport-tools
 )
 scripts/install_packages.sh "${packages[@]}"
 
