@@ -130,14 +130,14 @@ TEST_F(NodeletTest, PlayersForTwoRobotsInOneManagerKeepToTheirOwnNames) {
                                     10.0 * TIMING_SLACK));
   for (const Robot* r : {a.get(), b.get()}) {
     SCOPED_TRACE(r->name);
-    EXPECT_TRUE(r->markers.wait_until([](const auto& got) { return !got.empty(); }, 5.0));
-    EXPECT_TRUE(r->images.wait_for_count(1, 5.0));
+    EXPECT_TRUE(r->markers.wait_until([](const auto& got) { return !got.empty(); }, 10.0 * TIMING_SLACK));
+    EXPECT_TRUE(r->images.wait_for_count(1, 10.0 * TIMING_SLACK));
     EXPECT_TRUE(diagnostics.wait_until(
         [&](const auto& got) {
           return last_status_is(got, r->name + ": playback", [](const auto&) { return true; }) &&
                  last_status_is(got, r->name + ": /" + r->name + "/image frequency", [](const auto&) { return true; });
         },
-        5.0));
+        10.0 * TIMING_SLACK));
   }
   const auto b_showing = b->showing.messages();
   ASSERT_FALSE(b_showing.empty());
