@@ -6,18 +6,22 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include <image_transport/image_transport.h>
 #include <image_transport/publisher_plugin.h>
 #include <image_transport/subscriber_plugin.h>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <pluginlib/class_loader.hpp>
 #include <sensor_msgs/CompressedImage.h>
 
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "zel_video_player/player/ros/image_conversion.h"
+#include "zel_video_player/player/ros/other_transports.h"
 
 namespace zel::testing {
 namespace {
@@ -169,6 +173,35 @@ TEST_F(CompressedTransportTest, RepublishTurnsTheCompressedTopicBackIntoImages) 
   EXPECT_EQ(difference(cv::Mat(48, 64, CV_8UC3, const_cast<std::uint8_t*>(back.data.data()), back.step), gradient(120)), 0.0);
   republish.signal(SIGINT);
   EXPECT_TRUE(republish.wait_for(std::chrono::seconds(10)).has_value());
+}
+
+// The node's other transports encode on a thread of their own: a slow encoding (PNG at 1080p takes
+// over a second here) costs the compressed topic frames, never the thread that plays, and the
+// subscriber gets the latest frame.
+TEST_F(CompressedTransportTest, TheNodesEncoderThreadNeverHoldsThePlayerBack) {
+  ros::param::set("/camera/image/compressed/format", "png");
+  PointerRecorder<sensor_msgs::CompressedImage> received("/camera/image/compressed");
+  OtherTransports transports{ros::NodeHandle()};
+  ASSERT_TRUE(wait_until(5.0 * TIMING_SLACK, [&] { return transports.wanted(); }));
+  cv::Mat large;
+  cv::resize(gradient(0), large, cv::Size(1920, 1080));
+  cv::randu(large, cv::Scalar::all(0), cv::Scalar::all(255));
+  std::vector<sensor_msgs::ImagePtr> frames;
+  for (int i = 0; i < 30; ++i) {
+    frames.push_back(message_of(large));
+    frames.back()->header.seq = static_cast<std::uint32_t>(i);
+  }
+  const auto began = std::chrono::steady_clock::now();
+  for (const auto& frame : frames) {
+    transports.offer(frame);
+    std::this_thread::sleep_for(std::chrono::milliseconds(33));
+  }
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count(), 3.0 * TIMING_SLACK);
+  ASSERT_TRUE(wait_until(20.0 * TIMING_SLACK, [&] {
+    const auto got = received.messages();
+    return !got.empty() && got.back()->header.seq == 29;
+  }));
+  EXPECT_LT(received.messages().size(), frames.size()) << "a slow encoder only misses frames";
 }
 
 }  // namespace
