@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/world/formatting.h"
 
 namespace zel {
 namespace {
 
 constexpr const char* RAW_PLUGIN = "image_transport/raw";
+constexpr const char* COMPRESSED_PLUGIN = "image_transport/compressed";
 
 // image_transport would publish the raw frames too, but through roscpp's own serialisation, which
 // a large picture turns into a standstill; its raw transport is switched off for this topic the way
@@ -18,6 +20,13 @@ constexpr const char* RAW_PLUGIN = "image_transport/raw";
 image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node) {
   image_transport::ImageTransport transports(node);
   const std::vector<std::string> loadable = transports.getLoadableTransports();
+  // The package always brings a compressed transport; pluginlib finds it only through the
+  // environment of a workspace, which a program started by its path lacks.
+  if (std::find(loadable.begin(), loadable.end(), COMPRESSED_PLUGIN) == loadable.end()) {
+    ROS_WARN_STREAM(LOG_PREFIX << "image_transport finds no compressed transport, so " << node.resolveName(IMAGE_TOPIC)
+                               << "/compressed is not published; source the workspace's setup.bash before starting "
+                                  "the player");
+  }
   if (std::all_of(loadable.begin(), loadable.end(), [](const std::string& name) { return name == RAW_PLUGIN; })) {
     return {};
   }
