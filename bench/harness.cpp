@@ -73,6 +73,13 @@ Harness::~Harness() {
   ros::shutdown();
 }
 
+std::map<std::string, std::string> Harness::workspace_env() const {
+  auto env = master_.env();
+  env["ROS_PACKAGE_PATH"] = ZEL_SOURCE_DIR;
+  env["CMAKE_PREFIX_PATH"] = ZEL_DEVEL_PREFIX;
+  return env;
+}
+
 std::string Harness::work_path(const std::string& name) const { return work_.path() + "/" + name; }
 
 std::unique_ptr<Process> Harness::start(const std::vector<std::string>& argv,
@@ -88,7 +95,7 @@ std::unique_ptr<Process> Harness::start_player(const std::string& media_folder, 
     argv.push_back(arg);
   }
   argv.insert(argv.end(), ros_args.begin(), ros_args.end());
-  return start(argv, master_.env());
+  return start(argv, workspace_env());
 }
 
 void Harness::wait_for_frames(std::size_t count, double timeout_seconds, Process& player) {

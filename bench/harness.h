@@ -66,6 +66,9 @@ class Harness {
   // Every frame on the player's image topic since the benchmark began.
   const FrameProbe& probe() const { return *probe_; }
   const std::map<std::string, std::string>& master_env() const { return master_.env(); }
+  // The master's, and the build's own workspace, in which pluginlib finds the package's plugins
+  // (its nodelet, its compressed transport) as after sourcing its setup.bash.
+  std::map<std::string, std::string> workspace_env() const;
   std::string work_path(const std::string& name) const;
 
   // Started in the benchmark's work folder, where its output goes.

@@ -85,9 +85,7 @@ NodeletRun compare_nodelet(Harness& harness) {
   NodeletRun run;
   run.format = FORMAT_1080_30;
   const std::string media = ensure_media_folder(harness.options().clips_root, run.format);
-  auto env = harness.master_env();
-  env["ROS_PACKAGE_PATH"] = ZEL_SOURCE_DIR;
-  env["CMAKE_PREFIX_PATH"] = ZEL_DEVEL_PREFIX;
+  auto env = harness.workspace_env();
   // As launch/nodelet.launch sets it for its manager.
   env["GLIBC_TUNABLES"] = frame_memory_tunables();
   const std::string report_period = "_report_period:=" + std::to_string(CONSUMER_REPORT_PERIOD);

@@ -1,8 +1,8 @@
 // The player's benchmark: cost per frame against decoding alone, pacing, switch latency, memory
 // over a soak, cost with several subscribers, seams between passes, one nodelet manager against
 // two processes, players per machine, how much faster than real time it follows a simulated
-// clock, and whether a consumer can tell which media each frame shows. Every figure is printed
-// beside its baseline.
+// clock, whether a consumer can tell which media each frame shows, and what compressed frames
+// weigh and cost. Every figure is printed beside its baseline.
 // The same program also plays the two helper roles it starts as child processes.
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "callgrind.h"
+#include "compressed.h"
 #include "cost.h"
 #include "decode_loop.h"
 #include "fleet.h"
@@ -44,7 +45,8 @@ constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
     "                     [--windows N] [--window-seconds S] [--switches N] [--truth-switches N] [--soak-seconds S]\n"
     "                     [--callgrind-frames N (0 skips)] [--most-players N]\n"
-    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim, truth (default: all).\n"
+    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim, truth, compressed\n"
+    "(default: all).\n"
     "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
 
 std::string value_after(int& i, int argc, char** argv) {
@@ -73,7 +75,7 @@ int run_benchmarks(int argc, char** argv) {
   options.player_program = ZEL_PROGRAM;
   options.bench_program = fs::read_symlink("/proc/self/exe").string();
   std::string results = "bench/results";
-  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim,truth";
+  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim,truth,compressed";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -117,6 +119,7 @@ int run_benchmarks(int argc, char** argv) {
   std::vector<FleetRun> fleet_runs;
   std::vector<SimRun> sim_runs;
   std::optional<GroundTruthRun> truth;
+  std::vector<CompressedRun> compressed_runs;
   std::vector<SoakRun> soaks;
   std::vector<CallgrindRun> instruction_runs;
   if (wanted("cost")) cost_runs = measure_costs(harness);
@@ -127,6 +130,7 @@ int run_benchmarks(int argc, char** argv) {
   if (wanted("fleet")) fleet_runs = measure_fleets(harness);
   if (wanted("sim")) sim_runs = measure_sim_times(harness);
   if (wanted("truth")) truth = measure_ground_truth(harness);
+  if (wanted("compressed")) compressed_runs = measure_compressed(harness);
   if (wanted("soak")) soaks = measure_soaks(harness);
   if (wanted("callgrind")) instruction_runs = measure_instruction_counts(harness);
 
@@ -141,6 +145,7 @@ int run_benchmarks(int argc, char** argv) {
   if (!fleet_runs.empty()) report_fleet(report, fleet_runs);
   if (!sim_runs.empty()) report_sim_time(report, sim_runs);
   if (truth) report_ground_truth(report, *truth);
+  if (!compressed_runs.empty()) report_compressed(report, compressed_runs);
   if (cost_runs.empty()) return 0;
 
   const std::string plot = results + "/pacing_and_cost.png";
