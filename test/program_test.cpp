@@ -119,6 +119,34 @@ TEST_F(ProgramTest, LogAndPrintedLinesReachAPipeAsTheyHappenInOrder) {
   EXPECT_LT(out.find("    4. (10.6, 2.35)"), out.find("Playing video empty.mp4"));
 }
 
+TEST_F(ProgramTest, ServesCompressedFramesInItsWorkspaceAndWarnsWhereTheyCannotBeFound) {
+  const auto publishes_compressed = [] {
+    ros::master::V_TopicInfo topics;
+    ros::master::getTopics(topics);
+    return std::any_of(topics.begin(), topics.end(),
+                       [](const ros::master::TopicInfo& topic) { return topic.name == "/camera/image/compressed"; });
+  };
+  const std::string warning = "image_transport finds no compressed transport";
+  // What sourcing the build's setup.bash gives.
+  std::map<std::string, std::string> env{{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()},
+                                         {"ROS_PACKAGE_PATH", ZEL_SOURCE_DIR}, {"CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX}};
+  {
+    Process player({ZEL_PROGRAM, "--test", "--video_folder", media_}, env, scratch_.path());
+    EXPECT_TRUE(wait_until(10.0 * TIMING_SLACK, publishes_compressed)) << player.err();
+    EXPECT_EQ(player.err().find(warning), std::string::npos) << player.err();
+    // Ended as Ctrl-C ends it, so that it unregisters its topics.
+    player.signal(SIGINT);
+    ASSERT_EQ(player.wait_for(5s * TIMING_SLACK), 0) << player.err();
+  }
+  ASSERT_FALSE(publishes_compressed());
+  // Started by its path from elsewhere: pluginlib finds no package that declares it.
+  env["ROS_PACKAGE_PATH"] = scratch_.path();
+  Process player({ZEL_PROGRAM, "--test", "--video_folder", media_}, env, scratch_.path());
+  EXPECT_TRUE(wait_until(10.0 * TIMING_SLACK, [&] { return player.err().find(warning) != std::string::npos; }))
+      << player.err();
+  EXPECT_FALSE(publishes_compressed());
+}
+
 TEST_F(ProgramTest, InterruptOrTerminationEndsCleanlyInEveryState) {
   const auto ends_promptly_with_status_zero = [](Process& program, int signal_number) {
     SCOPED_TRACE(program.out().substr(0, 400));
