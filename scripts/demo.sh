@@ -126,6 +126,10 @@ if ((rviz)); then
 fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
+# The build's environment, through which image_transport finds the package's compressed transport.
+set +u
+source "$build_dir/devel/setup.bash"
+set -u
 sample_flag=""
 if ((perception)); then
   # ffmpeg and opencv_apps come with the build; the footage does not.
