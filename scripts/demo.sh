@@ -126,10 +126,8 @@ if ((rviz)); then
 fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
-# The build's environment, through which image_transport finds the package's compressed transport.
-set +u
-source "$build_dir/devel/setup.bash"
-set -u
+source scripts/build_environment.sh
+enter_build_environment "$build_dir"
 sample_flag=""
 if ((perception)); then
   # ffmpeg and opencv_apps come with the build; the footage does not.

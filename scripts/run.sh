@@ -6,10 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
 program=$build_dir/devel/lib/zel_video_player/zel_tq0731QX
-# The build's environment, through which image_transport finds the package's compressed transport.
-set +u
-source "$build_dir/devel/setup.bash"
-set -u
+source scripts/build_environment.sh
+enter_build_environment "$build_dir"
 
 master_pid=""
 cleanup() { [[ -n $master_pid ]] && kill "$master_pid" 2>/dev/null || true; }

@@ -25,10 +25,8 @@ scripts/install_packages.sh iproute2
 scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
 video_folder=${video_folder:-$build_dir/sample_media}
-# The build's environment, through which image_transport finds the package's compressed transport.
-set +u
-source "$build_dir/devel/setup.bash"
-set -u
+source scripts/build_environment.sh
+enter_build_environment "$build_dir"
 
 namespace=zel_throttled_$$
 work=$(mktemp -d -t zel_throttled.XXXXXX)
@@ -44,16 +42,21 @@ in_namespace ip link set lo up
 # The burst must exceed loopback's 64 KiB packets, or none of them ever passes.
 in_namespace tc qdisc add dev lo root tbf rate "$rate" burst 256kb latency 50ms
 
-export ROS_HOME=$work
-in_namespace bash -c "
+export ROS_HOME=$work ZEL_PLAYER=$build_dir/devel/lib/zel_video_player/zel_tq0731QX ZEL_VIDEO_FOLDER=$video_folder
+export ZEL_WORK=$work ZEL_RATE=$rate ZEL_SECONDS=$seconds
+in_namespace bash -c '
   set -euo pipefail
   source scripts/private_master.sh
-  start_private_master '$work/master.log'
-  '$build_dir/devel/lib/zel_video_player/zel_tq0731QX' --test --video_folder '$video_folder' >'$work/player.log' 2>&1 &
-  rate_of() { timeout -s INT $seconds rostopic hz \"\$1\" 2>&1 | grep 'average rate' | tail -1 | sed 's/.*: *//'; }
-  size_of() { timeout -s INT $seconds rostopic bw \"\$1\" 2>&1 | grep 'mean:' | tail -1 | awk '{print \$2}'; }
-  until rostopic list 2>/dev/null | grep -qx /camera/image; do sleep 0.2; done
-  echo \"over a $rate link, $seconds s each:\"
-  echo \"  /camera/image             \$(rate_of /camera/image) Hz\"
-  echo \"  /camera/image/compressed  \$(rate_of /camera/image/compressed) Hz, \$(size_of /camera/image/compressed) a frame (JPEG, quality 80)\"
-"
+  start_private_master "$ZEL_WORK/master.log"
+  "$ZEL_PLAYER" --test --video_folder "$ZEL_VIDEO_FOLDER" >"$ZEL_WORK/player.log" 2>&1 &
+  player_pid=$!
+  until rostopic list 2>/dev/null | grep -qx /camera/image; do
+    kill -0 "$player_pid" 2>/dev/null || { cat "$ZEL_WORK/player.log" >&2; exit 1; }
+    sleep 0.2
+  done
+  rate_of() { timeout -s INT "$ZEL_SECONDS" rostopic hz "$1" 2>&1 | grep "average rate" | tail -1 | sed "s/.*: *//"; }
+  size_of() { timeout -s INT "$ZEL_SECONDS" rostopic bw "$1" 2>&1 | grep "mean:" | tail -1 | awk "{print \$2}"; }
+  echo "over a $ZEL_RATE link, $ZEL_SECONDS s each:"
+  echo "  /camera/image             $(rate_of /camera/image) Hz"
+  echo "  /camera/image/compressed  $(rate_of /camera/image/compressed) Hz, $(size_of /camera/image/compressed) a frame (JPEG, quality 80)"
+'
