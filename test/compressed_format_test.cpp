@@ -2,7 +2,11 @@
 // settings within bounds, pictures back as they were, and messages whose fields lie.
 #include <gtest/gtest.h>
 
+#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <iterator>
 
 #include "zel_video_player/transport/compressed_format.h"
 
@@ -86,6 +90,34 @@ TEST(CompressedFormat, ImagesWhoseFieldsDoNotDescribeTheirDataAreRefusedUnread) 
   for (const std::string encoding : {"mono16", "32FC1", "bayer_rggb8"}) lying.push_back(raw(bgr, encoding));
   for (const RawImage& image : lying) EXPECT_TRUE(refused(image)) << image.encoding << " " << image.step;
   EXPECT_FALSE(refused(raw(bgr, "bgr8")));
+}
+
+TEST(CompressedFormat, PicturesThatAreNotJpegOrPngOrDeclareTooManyPixelsAreRefusedUndecoded) {
+  const cv::Mat bgr(8, 8, CV_8UC3, cv::Scalar(10, 20, 30));
+  const auto declaring = [&](Codec codec, std::uint32_t width, std::uint32_t height) {
+    std::vector<std::uint8_t> data = encode(raw(bgr, "bgr8"), {codec, 90, 1}).data;
+    if (codec == Codec::png) {
+      for (int i = 0; i < 4; ++i) {
+        data[16 + i] = static_cast<std::uint8_t>(width >> (24 - 8 * i));
+        data[20 + i] = static_cast<std::uint8_t>(height >> (24 - 8 * i));
+      }
+    } else {
+      // The baseline frame header, after the JFIF segment OpenCV writes first.
+      const std::uint8_t start_of_frame[] = {0xff, 0xc0};
+      const auto at = std::search(data.begin(), data.end(), std::begin(start_of_frame), std::end(start_of_frame));
+      EXPECT_NE(at, data.end());
+      at[5] = static_cast<std::uint8_t>(height >> 8), at[6] = static_cast<std::uint8_t>(height);
+      at[7] = static_cast<std::uint8_t>(width >> 8), at[8] = static_cast<std::uint8_t>(width);
+    }
+    return decode(data, "bgr8; jpeg compressed bgr8");
+  };
+  for (const Codec codec : {Codec::jpeg, Codec::png}) {
+    EXPECT_EQ(declaring(codec, 8, 8).error, "");
+    EXPECT_NE(declaring(codec, 8193, 8192).error.find("declares 8193x8192 pixels"), std::string::npos);
+  }
+  std::vector<std::uint8_t> bitmap;
+  ASSERT_TRUE(cv::imencode(".bmp", bgr, bitmap));
+  EXPECT_EQ(decode(bitmap, "bgr8; jpeg compressed bgr8").error, "it is not a JPEG or PNG picture");
 }
 
 }  // namespace

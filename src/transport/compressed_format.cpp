@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <iterator>
+#include <optional>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
@@ -45,6 +47,53 @@ std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::uint32_t big_endian(const std::uint8_t* bytes, int count) {
+  std::uint32_t value = 0;
+  for (int i = 0; i < count; ++i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+struct PictureSize {
+  std::uint32_t width;
+  std::uint32_t height;
+};
+
+// The size a PNG's header chunk declares, which the format puts first.
+std::optional<PictureSize> png_size(const std::vector<std::uint8_t>& data) {
+  static constexpr std::uint8_t SIGNATURE[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (data.size() < 24 || !std::equal(std::begin(SIGNATURE), std::end(SIGNATURE), data.begin())) return std::nullopt;
+  if (!std::equal(data.begin() + 12, data.begin() + 16, "IHDR")) return std::nullopt;
+  return PictureSize{big_endian(&data[16], 4), big_endian(&data[20], 4)};
+}
+
+// The size the first start-of-frame segment of a JPEG declares, the one its decoder reads.
+std::optional<PictureSize> jpeg_size(const std::vector<std::uint8_t>& data) {
+  if (data.size() < 4 || data[0] != 0xff || data[1] != 0xd8) return std::nullopt;
+  std::size_t at = 2;
+  while (at + 4 <= data.size()) {
+    if (data[at] != 0xff) return std::nullopt;
+    const std::uint8_t marker = data[at + 1];
+    if (marker == 0xff) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xd0 && marker <= 0xd8)) {  // markers without a segment
+      at += 2;
+      continue;
+    }
+    if (marker == 0xd9 || marker == 0xda) return std::nullopt;  // the end, or pixels, before any frame
+    const std::uint32_t length = big_endian(&data[at + 2], 2);
+    if (length < 2) return std::nullopt;
+    const bool start_of_frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+    if (start_of_frame) {
+      if (at + 9 > data.size()) return std::nullopt;
+      return PictureSize{big_endian(&data[at + 7], 2), big_endian(&data[at + 5], 2)};
+    }
+    at += 2 + length;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -124,6 +173,17 @@ Decoded decode(const std::vector<std::uint8_t>& data, const std::string& format)
   decoded.encoding = decoded_encoding(format);
   if (data.empty()) {
     decoded.error = "no data";
+    return decoded;
+  }
+  std::optional<PictureSize> size = png_size(data);
+  if (!size) size = jpeg_size(data);
+  if (!size) {
+    decoded.error = "it is not a JPEG or PNG picture";
+    return decoded;
+  }
+  if (std::uint64_t{size->width} * size->height > MAX_DECODED_PIXELS) {
+    decoded.error = "it declares " + std::to_string(size->width) + "x" + std::to_string(size->height) +
+                    " pixels, more than the " + std::to_string(MAX_DECODED_PIXELS) + " a picture may have";
     return decoded;
   }
   try {

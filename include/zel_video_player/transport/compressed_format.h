@@ -71,12 +71,17 @@ std::string format_for(const std::string& encoding, Codec codec);
 // bgr8, rgb8 or mono8, otherwise bgr8.
 std::string decoded_encoding(const std::string& format);
 
+// A picture from the wire declares its own size, and a decoder allocates it before reading any
+// pixel: a few bytes could otherwise ask for gigabytes. 8192 x 8192 is above any camera's frame.
+constexpr std::uint64_t MAX_DECODED_PIXELS = std::uint64_t{1} << 26;
+
 struct Decoded {
   cv::Mat pixels;  // continuous, CV_8UC1 for mono8 and CV_8UC3 otherwise
   std::string encoding;
   std::string error;  // empty when decoded
 };
 
+// Only JPEG and PNG, what the transport carries, and only up to MAX_DECODED_PIXELS.
 Decoded decode(const std::vector<std::uint8_t>& data, const std::string& format);
 
 }  // namespace zel::transport
