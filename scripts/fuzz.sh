@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets with clang (installed from Debian when missing) and runs each for a
 # fixed number of executions, starting from the seed corpus committed under fuzz/corpus:
 #   scripts/fuzz.sh                 every target, FUZZ_RUNS executions each (default 200000)
-#   scripts/fuzz.sh numbers         one target: command_line, numbers or formatting
+#   scripts/fuzz.sh numbers         one target: command_line, numbers, formatting or compressed
 # New inputs that a run finds go to build/fuzz/corpus, never into the committed seeds; a finding
 # leaves its input in build/fuzz/ and fails the script.
 set -euo pipefail
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 runs=${FUZZ_RUNS:-200000}
 targets=("$@")
-((${#targets[@]})) || targets=(command_line numbers formatting)
+((${#targets[@]})) || targets=(command_line numbers formatting compressed)
 
 scripts/install_packages.sh clang libclang-rt-dev cmake make
 
@@ -24,7 +24,7 @@ export UBSAN_OPTIONS=print_stacktrace=1
 # Arguments may reach 128 KiB, but a few KiB already exercise every rule of the parser. A single
 # value is held short because its reference grammar is std::regex, which slows with length; the
 # long-argument tests cover the length itself.
-declare -A max_len=([command_line]=4096 [numbers]=256 [formatting]=256)
+declare -A max_len=([command_line]=4096 [numbers]=256 [formatting]=256 [compressed]=4096)
 status=0
 for target in "${targets[@]}"; do
   corpus=$build_dir/corpus/$target
