@@ -7,6 +7,7 @@
 #include <iostream>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 
 #include <opencv2/videoio.hpp>
 #include <sensor_msgs/CompressedImage.h>
