@@ -33,13 +33,17 @@ double thread_cpu_seconds() {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-// The clip's first frames, encoded one after another on this thread.
-void measure_encode_alone(const std::string& clip, CompressedMode& mode) {
+std::vector<cv::Mat> first_frames(const std::string& clip) {
   cv::VideoCapture capture(clip, cv::CAP_FFMPEG);
   std::vector<cv::Mat> frames;
   cv::Mat frame;
   while (static_cast<int>(frames.size()) < ENCODE_ALONE_FRAMES && capture.read(frame)) frames.push_back(frame.clone());
   if (frames.empty()) throw std::runtime_error("cannot read " + clip);
+  return frames;
+}
+
+// The frames encoded one after another on this thread.
+void measure_encode_alone(const std::vector<cv::Mat>& frames, CompressedMode& mode) {
   transport::EncodeSettings settings;
   settings.codec = mode.format == "png" ? transport::Codec::png : transport::Codec::jpeg;
   double bytes = 0;
@@ -83,8 +87,9 @@ CompressedRun measure_format(Harness& harness, const ClipFormat& format) {
   run.format = format;
   run.modes = {{"raw alone", "", {}, 0, 0}, {"jpeg 80", "jpeg", {}, 0, 0}, {"png 9", "png", {}, 0, 0}};
   const std::string media = ensure_media_folder(harness.options().clips_root, format);
+  const std::vector<cv::Mat> frames = first_frames(empty_clip_path(media));
   for (auto& mode : run.modes) {
-    if (!mode.format.empty()) measure_encode_alone(empty_clip_path(media), mode);
+    if (!mode.format.empty()) measure_encode_alone(frames, mode);
   }
   const std::size_t first = harness.probe().count();
   auto player = harness.start_player(media);
@@ -114,7 +119,6 @@ CompressedRun measure_format(Harness& harness, const ClipFormat& format) {
       window.player_cpu = process_cpu(player->pid()) - cpu_before;
       window.seconds = now_seconds() - start;
       window.compressed_bytes = counter.take();
-      window.compressed_frames = window.compressed_bytes.size();
       window.raw_frames = frames_published(harness.probe().frames(cursor_before - 1, harness.probe().count()),
                                            format.frames());
       mode.windows.push_back(std::move(window));
@@ -130,7 +134,6 @@ struct ModeTotals {
   double seconds = 0;
   double cpu_seconds = 0;
   double raw_frames = 0;
-  double compressed_frames = 0;
   std::vector<double> bytes;
 };
 
@@ -140,7 +143,6 @@ ModeTotals totals_of(const CompressedMode& mode) {
     totals.seconds += window.seconds;
     totals.cpu_seconds += window.player_cpu.seconds();
     totals.raw_frames += static_cast<double>(window.raw_frames);
-    totals.compressed_frames += static_cast<double>(window.compressed_frames);
     totals.bytes.insert(totals.bytes.end(), window.compressed_bytes.begin(), window.compressed_bytes.end());
   }
   return totals;
@@ -174,7 +176,7 @@ void report_compressed(Report& report, const std::vector<CompressedRun>& runs) {
     for (const auto& mode : run.modes) {
       const ModeTotals totals = totals_of(mode);
       const double raw_rate = totals.raw_frames / totals.seconds;
-      const double compressed_rate = totals.compressed_frames / totals.seconds;
+      const double compressed_rate = static_cast<double>(totals.bytes.size()) / totals.seconds;
       const double cpu_rate = totals.cpu_seconds / totals.seconds;
       const bool compressed = !mode.format.empty();
       const std::string extra =

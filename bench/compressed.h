@@ -16,8 +16,7 @@ struct CompressedWindow {
   double seconds = 0;
   ProcessCpu player_cpu;
   std::uint64_t raw_frames = 0;         // published, told by the frames' indices at the raw probe
-  std::uint64_t compressed_frames = 0;  // received on the compressed topic
-  std::vector<double> compressed_bytes;
+  std::vector<double> compressed_bytes;  // of each frame received on the compressed topic
 };
 
 struct CompressedMode {
