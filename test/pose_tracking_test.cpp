@@ -1,5 +1,6 @@
 #include "zel_video_player/player/pose_tracking.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>

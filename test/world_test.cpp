@@ -14,7 +14,7 @@ struct Position3 {
 };
 
 TEST(WorldTables, CornersAreExactSinglePrecisionValues) {
-  for (const char* room : {"A", "B", "C", "D", "F"}) {
+  for (const std::string room : {"A", "B", "C", "D", "F"}) {
     for (const Corner& corner : room_corners(room)) {
       EXPECT_EQ(static_cast<double>(static_cast<float>(corner.x)), corner.x) << room;
       EXPECT_EQ(static_cast<double>(static_cast<float>(corner.y)), corner.y) << room;
