@@ -1,5 +1,6 @@
 #include "zel_video_player/world/formatting.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,42 @@ TEST(FormatReal, EveryFormReadsBackAsTheSameDouble) {
     EXPECT_EQ(std::strtod(text.c_str(), nullptr), value) << text;
   }
 }
+
+#if defined(__cpp_lib_to_chars)
+// Where the C++ library can write doubles, its shortest forms are an independent reference: the
+// text must not change between releases that have it and those that do not.
+std::string standard_shortest(double value) {
+  char buffer[400];
+  const auto scientific = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+  const std::string text(buffer, scientific.ptr);
+  const int exponent = std::atoi(text.c_str() + text.find('e') + 1);
+  if (value != 0.0 && (exponent < -4 || exponent >= 16)) return text;
+  const auto fixed = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  const std::string fixed_text(buffer, fixed.ptr);
+  return fixed_text.find('.') == std::string::npos ? fixed_text + ".0" : fixed_text;
+}
+
+TEST(FormatReal, MatchesTheStandardLibrarysShortestFormsWhereItHasThem) {
+  std::vector<double> values;
+  // Next to each power of two the decimals are spaced unevenly on either side.
+  for (int power = -1074; power < 1024; ++power) {
+    const double exact = std::ldexp(1.0, power);
+    values.insert(values.end(), {exact, std::nextafter(exact, 0.0), std::nextafter(exact, 2.0 * exact)});
+  }
+  std::mt19937_64 engine(11);
+  for (int i = 0; i < 50000; ++i) {
+    const std::uint64_t bits = engine();
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isfinite(value)) values.push_back(value);
+    values.push_back(std::ldexp(static_cast<double>(engine() >> 11), -static_cast<int>(engine() % 80)));
+  }
+  for (const double value : values) {
+    ASSERT_EQ(format_real(value), standard_shortest(value));
+    ASSERT_EQ(format_real(-value), standard_shortest(-value));
+  }
+}
+#endif
 
 TEST(RoundToHundredths, TiesGoToEvenOnTheExactBinaryValue) {
   EXPECT_EQ(round_to_hundredths(0.125), 0.12);
