@@ -121,6 +121,17 @@ const std::string& ffmpeg_encoders() {
   return encoders;
 }
 
+// From FFmpeg 6 a turned clip is flagged with -display_rotation, counterclockwise, and the muxer no
+// longer turns the older "rotate" tag, clockwise, into a flag; FFmpeg 4 and 5 know only the tag.
+bool ffmpeg_has_display_rotation() {
+  static const bool has = [] {
+    const TempDir dir;
+    Process process({"ffmpeg", "-hide_banner", "-h", "long"}, {}, dir.path());
+    return process.wait_for(60s) == 0 && process.out().find("-display_rotation") != std::string::npos;
+  }();
+  return has;
+}
+
 std::vector<std::string> encoders_used(const ClipCase& c) {
   std::vector<std::string> names;
   for (std::size_t i = 0; i + 1 < c.encoding.size(); ++i) {
@@ -168,7 +179,11 @@ void make_clip(const ClipCase& c, const std::string& path, const std::string& di
   argv.insert(argv.end(), c.encoding.begin(), c.encoding.end());
   argv.insert(argv.end(), {"-frames:v", std::to_string(c.frames), encoded});
   output_of(argv, dir);
-  if (c.afterwards == Afterwards::rotation_flag) {
+  if (c.afterwards == Afterwards::rotation_flag && ffmpeg_has_display_rotation()) {
+    output_of({"ffmpeg", "-v", "error", "-y", "-display_rotation", std::to_string(-c.rotation), "-i", encoded, "-c",
+               "copy", path},
+              dir);
+  } else if (c.afterwards == Afterwards::rotation_flag) {
     output_of({"ffmpeg", "-v", "error", "-y", "-i", encoded, "-c", "copy", "-metadata:s:v:0",
                "rotate=" + std::to_string(c.rotation), path},
               dir);

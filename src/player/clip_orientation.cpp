@@ -5,6 +5,7 @@
 #include <opencv2/core.hpp>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
 }
@@ -24,6 +25,25 @@ struct InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 };
+
+// FFmpeg 6.1 moved a stream's side data into its codec parameters, where the header puts it; the
+// older call finds it there only once the whole stream has been probed. Before 5.0 sizes were ints.
+const uint8_t* display_matrix_of(const AVStream* stream, std::size_t& size) {
+#if LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(60, 29, 100)
+  const AVCodecParameters* parameters = stream->codecpar;
+  const AVPacketSideData* data = av_packet_side_data_get(parameters->coded_side_data, parameters->nb_coded_side_data,
+                                                         AV_PKT_DATA_DISPLAYMATRIX);
+  size = data ? data->size : 0;
+  return data ? data->data : nullptr;
+#elif LIBAVFORMAT_VERSION_MAJOR >= 59
+  return av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+#else
+  int int_size = 0;
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &int_size);
+  size = static_cast<std::size_t>(int_size);
+  return matrix;
+#endif
+}
 
 }  // namespace
 
@@ -45,7 +65,7 @@ UprightTurn upright_turn_of(const std::string& path) {
     const AVStream* stream = file.context->streams[i];
     if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
     std::size_t size = 0;
-    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    const uint8_t* matrix = display_matrix_of(stream, size);
     if (!matrix || size < 9 * sizeof(int32_t)) return UprightTurn::none;
     return upright_turn_for(av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
   }
