@@ -2,9 +2,10 @@
 
 namespace zel {
 
-// Keeps FFmpeg's own messages ("moov atom not found") off the node's output, where each retry of
-// a broken clip would repeat them; the player reports media failures once, in its own words. Call
-// it before other threads start; a level the user sets in OPENCV_FFMPEG_LOGLEVEL wins.
+// Keeps FFmpeg's and OpenCV's own messages ("moov atom not found") off the node's output, where each
+// retry of a broken clip would repeat them; the player reports media failures once, in its own
+// words. Call it before other threads start; a level the user sets in OPENCV_FFMPEG_LOGLEVEL or
+// OPENCV_LOG_LEVEL wins.
 void quiet_media_libraries();
 
 }  // namespace zel
