@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include <diagnostic_updater/update_functions.h>
+
 #include "zel_video_player/player/names.h"
 #include "zel_video_player/player/playback.h"
 #include "zel_video_player/player/ros/diagnostics_conversion.h"
@@ -14,6 +16,18 @@ constexpr double DIAGNOSTICS_PERIOD = 1.0;
 constexpr int FREQUENCY_WINDOW = 2;  // periods: no frame for 2 s is an error
 
 }  // namespace
+
+// The image topic's rate in ROS time, as a camera's would be measured in simulation too: a clock
+// that stands still (paused, or before its first /clock) is told as such, not as frames missing,
+// and one that goes back starts the count afresh.
+class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
+ public:
+  using FrequencyStatus::FrequencyStatus;
+  void run(diagnostic_updater::DiagnosticStatusWrapper& out) override;
+
+ private:
+  ros::Time last_run_;
+};
 
 void FrameRateStatus::run(diagnostic_updater::DiagnosticStatusWrapper& out) {
   const ros::Time now = ros::Time::now();
@@ -31,15 +45,18 @@ PlayerDiagnostics::PlayerDiagnostics(const ros::NodeHandle& node, const ros::Nod
     : image_rate_floor_(Playback::IMAGE_RATE_FLOOR),
       image_rate_ceiling_(std::numeric_limits<double>::infinity()),
       updater_(node, private_node, private_node.getNamespace()),
-      image_frequency_(diagnostic_updater::FrequencyStatusParam(&image_rate_floor_, &image_rate_ceiling_,
-                                                                RATE_TOLERANCE, FREQUENCY_WINDOW),
-                       node.resolveName(IMAGE_TOPIC) + " frequency") {
+      image_frequency_(std::make_unique<FrameRateStatus>(
+          diagnostic_updater::FrequencyStatusParam(&image_rate_floor_, &image_rate_ceiling_, RATE_TOLERANCE,
+                                                   FREQUENCY_WINDOW),
+          node.resolveName(IMAGE_TOPIC) + " frequency")) {
   updater_.setHardwareID("none");
-  updater_.add(image_frequency_);
+  updater_.add(*image_frequency_);
   updater_.add("playback", this, &PlayerDiagnostics::report_playback);
 }
 
 PlayerDiagnostics::~PlayerDiagnostics() { stop(); }
+
+void PlayerDiagnostics::frame_sent() { image_frequency_->tick(); }
 
 void PlayerDiagnostics::stop() {
   if (spinner_) spinner_->stop();

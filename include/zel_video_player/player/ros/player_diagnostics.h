@@ -1,9 +1,9 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <diagnostic_updater/diagnostic_updater.h>
-#include <diagnostic_updater/update_functions.h>
 #include <ros/callback_queue.h>
 #include <ros/ros.h>
 
@@ -11,17 +11,9 @@
 
 namespace zel {
 
-// The image topic's rate in ROS time, as a camera's would be measured in simulation too: a clock
-// that stands still (paused, or before its first /clock) is told as such, not as frames missing,
-// and one that goes back starts the count afresh.
-class FrameRateStatus : public diagnostic_updater::FrequencyStatus {
- public:
-  using FrequencyStatus::FrequencyStatus;
-  void run(diagnostic_updater::DiagnosticStatusWrapper& out) override;
-
- private:
-  ros::Time last_run_;
-};
+// The image topic's rate; its class lives in the one file that includes diagnostic_updater's
+// update_functions.h, whose bullseye release defines a function in the header without `inline`.
+class FrameRateStatus;
 
 // The node's health on /diagnostics: the image topic's rate, and what plays where and what fails.
 // The reports run on a thread of their own, so they keep coming, and say so, when no frame does;
@@ -35,7 +27,7 @@ class PlayerDiagnostics {
   PlayerDiagnostics& operator=(const PlayerDiagnostics&) = delete;
 
   // From the playing thread, at each frame on the image topic.
-  void frame_sent() { image_frequency_.tick(); }
+  void frame_sent();
 
   // Starts the reports once the player is made; `player` must outlive them, or stop come first.
   void start(const Player& player);
@@ -49,7 +41,7 @@ class PlayerDiagnostics {
   double image_rate_floor_;
   double image_rate_ceiling_;
   diagnostic_updater::Updater updater_;
-  FrameRateStatus image_frequency_;
+  std::unique_ptr<FrameRateStatus> image_frequency_;
   ros::CallbackQueue queue_;
   ros::WallTimer timer_;
   std::optional<ros::AsyncSpinner> spinner_;
