@@ -3,4 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-ctest --test-dir "${ZEL_BUILD_DIR:-build}" --output-on-failure -j"$(nproc)" --timeout 300
+# From the build folder: bullseye's CMake 3.18 has no --test-dir, and finding no tests there it
+# would pass.
+cd "${ZEL_BUILD_DIR:-build}"
+ctest --output-on-failure --no-tests=error -j"$(nproc)" --timeout 300
