@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Runs the README's two commands on a bare Debian release, as a newcomer on a fresh machine would:
+# makes a minimal chroot of RELEASE with debootstrap, copies the tree in, runs scripts/demo.sh and
+# then scripts/test.sh in it, and prints each one's time and result. As root:
+#   scripts/check_release.sh RELEASE [--keep]
+# RELEASE is a Debian release that ships ROS 1: bullseye, bookworm or trixie. --keep leaves the
+# chroot in build/releases/RELEASE (its logs are there too) instead of removing it. The Debian
+# mirror is the one apt already uses here, or ZEL_DEBIAN_MIRROR.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+usage() { echo "usage: scripts/check_release.sh RELEASE [--keep]" >&2; exit 2; }
+(($# >= 1)) || usage
+release=$1
+keep=0
+case ${2:-} in
+  "") ;;
+  --keep) keep=1 ;;
+  *) usage ;;
+esac
+[[ $release =~ ^[a-z]+$ ]] || usage
+[[ $(id -u) -eq 0 ]] || { echo "check_release.sh: debootstrap and chroot need root" >&2; exit 1; }
+scripts/install_packages.sh debootstrap git
+
+# The first Debian archive among apt's sources: a deb822 URIs line or a one-line deb entry.
+debian_mirror() {
+  local files=(/etc/apt/sources.list /etc/apt/sources.list.d/*)
+  local uri
+  uri=$(cat "${files[@]}" 2>/dev/null | sed -nE 's/^\s*URIs:\s*(\S+).*/\1/p; s/^\s*deb\s+(\[[^]]*\]\s+)?(\S+).*/\2/p' |
+    grep -E '/debian/?$' | head -n 1 || true)
+  echo "${uri:-http://deb.debian.org/debian}"
+}
+mirror=${ZEL_DEBIAN_MIRROR:-$(debian_mirror)}
+
+releases_dir=$(realpath -m build/releases)
+root=$releases_dir/$release
+mkdir -p "$releases_dir"
+
+# What is mounted inside the chroot is unmounted before anything there is removed, and removal
+# never crosses into a mount: a slip would otherwise reach the host's own /dev.
+unmount_all() {
+  local mount_point
+  for mount_point in dev/pts dev sys proc; do
+    if mountpoint -q "$root/$mount_point" 2>/dev/null; then umount -R "$root/$mount_point" || umount -lR "$root/$mount_point"; fi
+  done
+}
+remove_root() {
+  unmount_all
+  rm -rf --one-file-system "$root"
+}
+finish() {
+  local status=$?
+  if ((keep)); then unmount_all; else remove_root; fi
+  exit "$status"
+}
+trap finish EXIT
+trap 'exit 130' INT TERM
+
+remove_root
+started=$SECONDS
+echo "== $release: a bare system from $mirror"
+debootstrap --variant=minbase "$release" "$root" "$mirror" >"$releases_dir/$release-debootstrap.log" 2>&1 || {
+  tail -n 20 "$releases_dir/$release-debootstrap.log"
+  echo "check_release.sh: debootstrap of $release failed" >&2
+  exit 1
+}
+cp /etc/hosts "$root/etc/hosts"
+[[ -f /etc/resolv.conf ]] && cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+mount -t proc proc "$root/proc"
+mount -t sysfs sysfs "$root/sys"
+mount --bind /dev "$root/dev"
+mount --bind /dev/pts "$root/dev/pts"
+echo "   made in $((SECONDS - started)) s"
+
+# The tree as a clone has it, with uncommitted changes but nothing a build left.
+tree=/root/zel_video_player
+mkdir -p "$root$tree"
+git ls-files -z --cached --others --exclude-standard | tar -cf - --null -T - | tar -xf - -C "$root$tree"
+
+# A login's environment and nothing of this one's: what the scripts need they install themselves.
+in_chroot() {
+  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+    bash -c "cd $tree && $1"
+}
+
+failed=0
+summary=()
+run_command() {
+  local name=$1 log=$releases_dir/$release-$1.log
+  local command_started=$SECONDS status=0
+  echo "== $release: scripts/$name.sh (output in $log)"
+  in_chroot "scripts/$name.sh" >"$log" 2>&1 || status=$?
+  local seconds=$((SECONDS - command_started)) detail=""
+  # ctest's closing count, where the command ran tests.
+  detail=$(grep -oE '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if ((status == 0)); then
+    summary+=("$release: scripts/$name.sh passed in $seconds s${detail:+ ($detail)}")
+  else
+    failed=1
+    tail -n 40 "$log"
+    summary+=("$release: scripts/$name.sh FAILED (status $status) in $seconds s${detail:+ ($detail)}")
+  fi
+}
+run_command demo
+run_command test
+
+echo "== $release: done in $((SECONDS - started)) s"
+printf '%s\n' "${summary[@]}"
+exit "$failed"
