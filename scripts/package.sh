@@ -20,6 +20,8 @@ scripts/install_packages.sh debhelper dpkg-dev lintian
 source_dir=$work_dir/zel-video-player-$version
 rm -rf "$work_dir"
 mkdir -p "$work_dir"
+# The copy's package.xml must not pass for a second zel_video_player in the workspace around it.
+touch "$work_dir/CATKIN_IGNORE"
 cp -a zel_video_player "$source_dir"
 
 # dpkg-checkbuilddeps names what debian/control asks for and is missing, versions in brackets.
