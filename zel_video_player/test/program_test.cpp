@@ -37,6 +37,14 @@ class ProgramTest : public ::testing::Test {
     poses_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
   }
 
+  // Ended as Ctrl-C ends it: killed, it would stay registered with the master, which the suite's
+  // later cases share when the suite runs in one process (catkin's run_tests).
+  void TearDown() override {
+    if (!program_) return;
+    program_->signal(SIGINT);
+    program_->wait_for(5s * TIMING_SLACK);
+  }
+
   void start() {
     const std::vector<std::string> args{ZEL_PROGRAM, "--test", "--radius", "1.0", "--video_folder", media_};
     std::map<std::string, std::string> env{{"ROS_MASTER_URI", ::getenv("ROS_MASTER_URI")},
