@@ -75,7 +75,7 @@ Harness::~Harness() {
 
 std::map<std::string, std::string> Harness::workspace_env() const {
   auto env = master_.env();
-  env["ROS_PACKAGE_PATH"] = ZEL_SOURCE_DIR;
+  env["ROS_PACKAGE_PATH"] = ZEL_PACKAGE_PATH;
   env["CMAKE_PREFIX_PATH"] = ZEL_DEVEL_PREFIX;
   return env;
 }

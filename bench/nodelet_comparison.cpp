@@ -99,12 +99,12 @@ NodeletRun compare_nodelet(Harness& harness) {
   auto manager = start({NODELET_PROGRAM, "manager", "__name:=zel_bench_manager"});
   auto player_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ZELVideoPlayerNodelet", "/zel_bench_manager",
                               "--no-bond", "__name:=zel_bench_player", manager_topic, "--test", "--video_folder", media});
-  auto consumer_loader = start({NODELET_PROGRAM, "load", "zel_video_player/ImageRateNodelet", "/zel_bench_manager",
+  auto consumer_loader = start({NODELET_PROGRAM, "load", "zel_video_player_demo/ImageRateNodelet", "/zel_bench_manager",
                                 "--no-bond", std::string("__name:=") + MANAGER_CONSUMER, manager_topic, report_period});
 
   const std::string tcp_topic = std::string(IMAGE_TOPIC) + ":=/zel_bench/over_tcp";
   auto player = harness.start_player(media, {}, {"__name:=zel_bench_tcp_player", tcp_topic});
-  auto consumer = start({NODELET_PROGRAM, "standalone", "zel_video_player/ImageRateNodelet",
+  auto consumer = start({NODELET_PROGRAM, "standalone", "zel_video_player_demo/ImageRateNodelet",
                          std::string("__name:=") + TCP_CONSUMER, tcp_topic, report_period});
 
   const std::string record_path = harness.work_path("nodelet_decode_record");

@@ -15,7 +15,7 @@ scripts/install_packages.sh valgrind libbenchmark-dev
 
 scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
-programs="$build_dir/devel/lib/zel_video_player"
+programs="$build_dir/devel/lib/zel_video_player_bench"
 results=bench/results
 mkdir -p "$results"
 

@@ -126,6 +126,7 @@ if ((rviz)); then
 fi
 build_dir=${ZEL_BUILD_DIR:-build}
 bin=$build_dir/devel/lib/zel_video_player
+demo_bin=$build_dir/devel/lib/zel_video_player_demo
 source scripts/build_environment.sh
 enter_build_environment "$build_dir"
 sample_flag=""
@@ -195,7 +196,7 @@ if [[ $sim_speed != 0 ]]; then
   rosparam set /use_sim_time true
   clock_log=$run_dir/sim_clock.log
   echo "== Starting the simulated clock: zel_sim_clock --speed $sim_speed"
-  "$bin/zel_sim_clock" --speed "$sim_speed" >"$clock_log" 2>&1 &
+  "$demo_bin/zel_sim_clock" --speed "$sim_speed" >"$clock_log" 2>&1 &
   clock_pid=$!
   for _ in $(seq 100); do
     grep -q "^zel_sim_clock: /clock " "$clock_log" && break
@@ -244,7 +245,7 @@ if ((rviz)); then
     echo "== No display: RViz runs on the virtual screen $DISPLAY; a screenshot at point 2 goes to $screenshot"
   fi
   echo "== Starting RViz"
-  rviz -d "$(realpath rviz/zel_video_player.rviz)" >"$run_dir/rviz.log" 2>&1 &
+  rviz -d "$(realpath demo/rviz/zel_video_player.rviz)" >"$run_dir/rviz.log" 2>&1 &
   rviz_pid=$!
 fi
 
@@ -261,7 +262,7 @@ fi
 
 echo "== Starting the simulated robot"
 tour_log=$run_dir/tour.log
-"$bin/zel_tour" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" $sample_flag "${detector_flags[@]}" \
+"$demo_bin/zel_tour" --speed "$speed" --dwell "$dwell" --output_dir "$run_dir" $sample_flag "${detector_flags[@]}" \
   > >(tee "$tour_log") &
 tour_pid=$!
 while [[ -n $screenshot ]] && kill -0 "$tour_pid" 2>/dev/null; do

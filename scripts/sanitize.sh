@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 kinds=("$@")
 ((${#kinds[@]})) || kinds=(address thread)
-suppressions=$PWD/sanitize
+suppressions=$PWD/zel_video_player/sanitize
 
 status=0
 for kind in "${kinds[@]}"; do

@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# The packages for package.xml's keys and what else the build needs: scripts/debian_packages.txt.
+# The packages for the keys of the workspace's package.xml files and what else the build needs:
+# scripts/debian_packages.txt.
 packages=()
 listed=" "
 while IFS= read -r line; do
@@ -16,17 +17,21 @@ while IFS= read -r line; do
   read -ra names <<<"$line"
   packages+=("${names[@]}")
 done <scripts/debian_packages.txt
-# A key that package.xml gained or lost would otherwise show only on a clean machine.
-keys=$(sed 's/<!--.*-->//g' package.xml | grep -oE '<[a-z_]*depend( [^>]*)?>[^<]+<' | sed -E 's/^<[^>]*>//; s/<$//' | sort -u)
+# A key that a package.xml gained or lost would otherwise show only on a clean machine. The
+# workspace's own packages are no keys of Debian's.
+manifests=$(git ls-files '*package.xml' 2>/dev/null || find . -name package.xml -not -path './build*')
+own=$(sed -n 's|.*<name>\(.*\)</name>.*|\1|p' $manifests | sort -u)
+keys=$(sed 's/<!--.*-->//g' $manifests | grep -oE '<[a-z_]*depend( [^>]*)?>[^<]+<' | sed -E 's/^<[^>]*>//; s/<$//' |
+  sort -u | grep -vxF "$own")
 mismatch=0
 for key in $keys; do
   [[ $listed == *" $key "* ]] && continue
-  echo "setup.sh: package.xml's $key has no line in scripts/debian_packages.txt" >&2
+  echo "setup.sh: the key $key of a package.xml has no line in scripts/debian_packages.txt" >&2
   mismatch=1
 done
 for key in $listed; do
   grep -qxF "$key" <<<"$keys" && continue
-  echo "setup.sh: scripts/debian_packages.txt gives packages for $key, which package.xml does not name" >&2
+  echo "setup.sh: scripts/debian_packages.txt gives packages for $key, which no package.xml names" >&2
   mismatch=1
 done
 ((!mismatch)) || exit 1

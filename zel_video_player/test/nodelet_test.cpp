@@ -33,7 +33,7 @@ class NodeletTest : public ::testing::Test {
   static void SetUpTestSuite() {
     start_ros_session("nodelet_test");
     // Where a manager finds the plugin: the package's manifest and the build's libraries.
-    ::setenv("ROS_PACKAGE_PATH", ZEL_SOURCE_DIR, 1);
+    ::setenv("ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH, 1);
     ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
   }
 

@@ -15,9 +15,9 @@
 
 #include "support/media.h"
 #include "support/ros_session.h"
+#include "support/sim_clock.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/demo/sim_clock.h"
 
 namespace zel::testing {
 namespace {
@@ -35,6 +35,14 @@ class ProgramTest : public ::testing::Test {
     write_media_folder(media_, 10, 30);
     ros::NodeHandle node;
     poses_ = node.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 10);
+  }
+
+  // Ended as Ctrl-C ends it: killed, it would stay registered with the master, which the suite's
+  // later cases share when the suite runs in one process (catkin's run_tests).
+  void TearDown() override {
+    if (!program_) return;
+    program_->signal(SIGINT);
+    program_->wait_for(5s * TIMING_SLACK);
   }
 
   void start() {
@@ -57,7 +65,7 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
   // For this test's program only: the tests after it in this process start theirs on wall time.
-  const demo::SimTimeParameter simulated_time;
+  const SimTimeParameter simulated_time;
   ImageRecorder recorder("/camera/image");
   const Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
   const auto frequency_says = [&](const std::string& text) {
@@ -73,8 +81,8 @@ TEST_F(ProgramTest, InSimulatedTimeFramesFollowTheClock) {
 
   // A simulator at twice real speed: twice the frames a wall second.
   ros::NodeHandle node;
-  std::optional<demo::SimClock> simulator;
-  simulator.emplace(node, demo::SimClockOptions{2.0, 500.0, 10.0});
+  std::optional<SimClock> simulator;
+  simulator.emplace(node, SimClockOptions{2.0, 500.0, 10.0});
   ASSERT_TRUE(recorder.wait_for_count(30, 10.0 * TIMING_SLACK));
   recorder.clear();
   ros::WallDuration(2.0).sleep();
@@ -132,7 +140,7 @@ TEST_F(ProgramTest, ServesCompressedFramesInItsWorkspaceAndWarnsWhereTheyCannotB
   const std::string warning = "image_transport finds no compressed transport";
   // What sourcing the build's setup.bash gives.
   std::map<std::string, std::string> env{{"ROS_HOSTNAME", "127.0.0.1"}, {"ROS_HOME", scratch_.path()},
-                                         {"ROS_PACKAGE_PATH", ZEL_SOURCE_DIR}, {"CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX}};
+                                         {"ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH}, {"CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX}};
   const std::vector<std::string> args{ZEL_PROGRAM, "--test", "--video_folder", media_, "/camera/image:=" + image_topic};
   {
     Process player(args, env, scratch_.path());

@@ -26,7 +26,7 @@ class StandardTransportCheck : public ::testing::Test {
   }
 
   std::string found() {
-    Process check({ZEL_CMAKE_COMMAND, "-DOWN_PACKAGE=zel_video_player", "-P", ZEL_SOURCE_DIR "/cmake/compressed_transport.cmake"},
+    Process check({ZEL_CMAKE_COMMAND, "-DOWN_PACKAGE=" ZEL_COMPRESSED_PACKAGE, "-P", ZEL_SOURCE_DIR "/cmake/compressed_transport.cmake"},
                   {{"ROS_PACKAGE_PATH", packages_.path()}, {"ROS_HOME", packages_.path()},
                    {"CMAKE_PREFIX_PATH", prefix_.path()}},
                   prefix_.path());
@@ -45,7 +45,7 @@ TEST_F(StandardTransportCheck, AnotherPackageDeclaringTheCompressedPublisherCoun
 }
 
 TEST_F(StandardTransportCheck, ThisPackagesOwnDeclarationAndOtherTransportsDoNotButTheStandardLibraryDoes) {
-  add_package("zel_video_player", "image_transport/compressed_pub");
+  add_package(ZEL_COMPRESSED_PACKAGE, "image_transport/compressed_pub");
   add_package("theora_image_transport", "image_transport/theora_pub");
   EXPECT_EQ(found(), "");
   std::filesystem::create_directories(prefix_.path() + "/lib");

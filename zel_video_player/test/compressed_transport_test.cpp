@@ -81,7 +81,7 @@ class CompressedTransportTest : public ::testing::Test {
   static void SetUpTestSuite() {
     start_ros_session("compressed_transport_test");
     // Where pluginlib finds the plugins: the package's manifest and the build's libraries.
-    ::setenv("ROS_PACKAGE_PATH", ZEL_SOURCE_DIR, 1);
+    ::setenv("ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH, 1);
     ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
   }
 

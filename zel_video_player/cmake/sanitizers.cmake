@@ -1,6 +1,9 @@
 # ZEL_SANITIZE=address builds everything with AddressSanitizer (leaks included) and
 # UndefinedBehaviorSanitizer; ZEL_SANITIZE=thread with ThreadSanitizer. The two cannot share one
-# build, so each goes into a build folder of its own (scripts/sanitize.sh).
+# build, so each goes into a build folder of its own (scripts/sanitize.sh). The repository's
+# workspace file includes it first, so that the demo and the benchmarks, which link the node's
+# libraries, are built with the same flags.
+include_guard(GLOBAL)
 set(ZEL_SANITIZE "" CACHE STRING "Sanitizer build: empty for none, address (ASan + UBSan) or thread (TSan)")
 set_property(CACHE ZEL_SANITIZE PROPERTY STRINGS "" address thread)
 
