@@ -62,7 +62,7 @@ SimClock::~SimClock() {
 
 SimClock::Reading SimClock::read() const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  return {steady_seconds(Steady::now()), ros_seconds_, messages_};
+  return {steady_seconds(Steady::now()), ros_seconds_, sent_steady_seconds_, messages_};
 }
 
 bool SimClock::ran_out() const {
@@ -74,7 +74,8 @@ void SimClock::run() {
   const Steady::time_point start = Steady::now();
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    const auto elapsed = Steady::now() - start;
+    const Steady::time_point now = Steady::now();
+    const auto elapsed = now - start;
     const auto time = simulated_time(options_, elapsed);
     if (!time) {
       ran_out_ = true;
@@ -86,6 +87,7 @@ void SimClock::run() {
     publisher_.publish(message);
     lock.lock();
     ros_seconds_ = time->toSec();
+    sent_steady_seconds_ = steady_seconds(now);
     ++messages_;
     // A late tick is dropped, not made up for with a burst.
     const double next_tick = std::floor(std::chrono::duration<double>(elapsed).count() * options_.hz) + 1.0;

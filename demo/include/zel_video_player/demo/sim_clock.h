@@ -24,8 +24,9 @@ class SimClock {
   SimClock& operator=(const SimClock&) = delete;
 
   struct Reading {
-    double steady_seconds;  // when the reading was taken
-    double ros_seconds;     // the last time sent
+    double steady_seconds;       // when the reading was taken
+    double ros_seconds;          // the last time sent
+    double sent_steady_seconds;  // the steady instant that time stands for
     std::uint64_t messages;
   };
   Reading read() const;
@@ -43,6 +44,7 @@ class SimClock {
   bool stopping_ = false;
   bool ran_out_ = false;
   double ros_seconds_;
+  double sent_steady_seconds_ = 0.0;
   std::uint64_t messages_ = 0;
   std::thread thread_;
 };
