@@ -1,5 +1,7 @@
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 
+#include <cstdio>
+
 namespace zel {
 
 std_msgs::String now_showing_message(const std::string& media_file) {
@@ -8,11 +10,17 @@ std_msgs::String now_showing_message(const std::string& media_file) {
   return message;
 }
 
-diagnostic_msgs::KeyValue frame_media_message(std::uint32_t image_seq, const std::string& media_file) {
+diagnostic_msgs::KeyValue frame_media_message(const ros::Time& stamp, const std::string& media_file) {
   diagnostic_msgs::KeyValue message;
-  message.key = std::to_string(image_seq);
+  message.key = frame_label_key(stamp);
   message.value = media_file;
   return message;
+}
+
+std::string frame_label_key(const ros::Time& stamp) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%u.%09u", stamp.sec, stamp.nsec);
+  return text;
 }
 
 }  // namespace zel

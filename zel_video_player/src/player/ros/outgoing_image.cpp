@@ -1,9 +1,11 @@
 #include "zel_video_player/player/ros/outgoing_image.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <typeinfo>
 #include <utility>
 
+#include <boost/make_shared.hpp>
 #include <ros/publication.h>
 #include <ros/serialization.h>
 #include <ros/topic_manager.h>
@@ -115,13 +117,40 @@ void OutgoingImage::frame_decoded() {
   const bool in_message = !message_->data.empty() && pixels.data == message_->data.data() &&
                           pixels.rows == static_cast<int>(message_->height) &&
                           pixels.cols == static_cast<int>(message_->width) && pixels.type() == CV_8UC3;
-  if (!in_message) message_ = image_message(pixels);
+  if (!in_message) {
+    message_ = image_message(pixels);
+    message_->header.stamp = stamp_;
+  }
 }
 
 void OutgoingImage::make_message() {
   if (!in_bytes_) return;
   message_ = image_message(pixels);
+  message_->header.stamp = stamp_;
   in_bytes_ = false;
+}
+
+void OutgoingImage::stamp(const ros::Time& time) {
+  stamp_ = time;
+  if (!in_bytes_ && message_) {
+    if (message_.use_count() != 1) {
+      message_ = boost::make_shared<sensor_msgs::Image>(*message_);
+      show_message_pixels();
+    }
+    message_->header.stamp = time;
+  }
+  if (!bytes_made_) return;
+  if (bytes_.buf.use_count() != 1) {
+    const std::ptrdiff_t message_offset = bytes_.message_start - bytes_.buf.get();
+    boost::shared_array<std::uint8_t> copy(new std::uint8_t[bytes_.num_bytes]);
+    std::memcpy(copy.get(), bytes_.buf.get(), bytes_.num_bytes);
+    bytes_.buf = copy;
+    bytes_.message_start = copy.get() + message_offset;
+  }
+  // The header's seq comes first, and roscpp writes it itself.
+  namespace ser = ros::serialization;
+  ser::OStream stream(bytes_.message_start + sizeof(std::uint32_t), 2 * sizeof(std::uint32_t));
+  ser::serialize(stream, time);
 }
 
 // Laid out as ros::serialization::serializeMessage lays them out: the length, then the message.
@@ -138,13 +167,13 @@ const ros::SerializedMessage& OutgoingImage::bytes() {
   return bytes_;
 }
 
-bool OutgoingImage::publish(const ros::Publisher& publisher) {
-  if (!publisher) return false;
+void OutgoingImage::publish(const ros::Publisher& publisher) {
+  if (!publisher) return;
   // A latched publisher keeps its last message itself: its own path keeps that right.
   if (publisher.isLatched()) {
     make_message();
     publisher.publish(message());
-    return true;
+    return;
   }
   const Takers now = takers(publisher);
   // A subscriber in this process that came since the frame was decoded into its bytes.
@@ -156,10 +185,6 @@ bool OutgoingImage::publish(const ros::Publisher& publisher) {
   // roscpp calls this under its lock, only when some subscriber needs bytes: by then they are
   // made, unless that subscriber connected a moment ago.
   ros::TopicManager::instance()->publish(publisher.getTopic(), [this] { return bytes(); }, publication);
-  // Bytes were queued, and are numbered as they leave the queue; or no one listened, and roscpp
-  // counted the message at once. Only in-process subscribers' taking it is left uncounted: it
-  // handed them the message and let go of it.
-  return publication.buf || publication.message;
 }
 
 }  // namespace zel

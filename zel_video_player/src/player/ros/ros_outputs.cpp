@@ -1,11 +1,15 @@
 #include "zel_video_player/player/ros/ros_outputs.h"
 
+#include <cstdint>
 #include <utility>
 
 #include <diagnostic_msgs/KeyValue.h>
+#include <image_transport/camera_common.h>
+#include <sensor_msgs/CameraInfo.h>
 #include <std_msgs/String.h>
 
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/camera_info_conversion.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel {
@@ -23,6 +27,10 @@ RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& priva
     : node_(node),
       private_node_(private_node),
       raw_pub_(node_.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
+      // Beside the image topic as it resolves, remapped or not, where image_transport's camera
+      // subscribers look for it.
+      camera_info_pub_(node_.advertise<sensor_msgs::CameraInfo>(
+          image_transport::getCameraInfoTopic(node_.resolveName(IMAGE_TOPIC)), IMAGE_QUEUE)),
       other_transports_(node_),
       now_showing_pub_(private_node_.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub_(private_node_.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
@@ -49,12 +57,19 @@ void RosOutputs::send_frame(FrameBuffer& frame) {
 // subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
 // exactly what it shows, whichever comes first.
 void RosOutputs::publish(OutgoingImage& image) {
+  ros::Time stamp;
+  stamp.fromNSec(static_cast<std::uint64_t>(stamps_.next(static_cast<std::int64_t>(ros::Time::now().toNSec()))));
+  image.stamp(stamp);
   last_published_.store(image.message().get());
-  if (image.publish(raw_pub_)) {
-    const std::uint32_t seq = image_seq_++;
-    if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(seq, showing_));
-  }
+  image.publish(raw_pub_);
   if (image.message()) other_transports_.offer(image.message());
+  if (camera_info_pub_.getNumSubscribers() > 0) {
+    std_msgs::Header header;
+    header.stamp = stamp;
+    camera_info_pub_.publish(uncalibrated_camera_info(header, static_cast<std::uint32_t>(image.pixels.cols),
+                                                      static_cast<std::uint32_t>(image.pixels.rows)));
+  }
+  if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(stamp, showing_));
   diagnostics_.frame_sent();
 }
 

@@ -45,13 +45,17 @@ class OutgoingImage : public FrameBuffer {
   // size changed) has them copied into a message of their own.
   void frame_decoded();
 
+  // Stamps the image for its next publication, in its message and its bytes alike. A message or
+  // bytes that someone else still holds (a still's last publication, with an in-process subscriber
+  // or a connection that has not sent it yet) must not change under them: the image is copied
+  // first. A frame decoded for this publication alone is stamped where it lies.
+  void stamp(const ros::Time& time);
+  const ros::Time& stamp() const { return stamp_; }
+
   // In-process subscribers get the message itself, as from ros::Publisher::publish. Publishing
   // again sends the same bytes: the image must not change in between.
   //
-  // True when roscpp numbered this publication: it writes its own count of the topic's messages
-  // into the header's seq of what it sends to other processes, counting every publication except
-  // those that only subscribers in this process took.
-  bool publish(const ros::Publisher& publisher);
+  void publish(const ros::Publisher& publisher);
 
   // What goes to other processes: the length, then the message, as roscpp lays them out. Made now
   // when they are not yet.
@@ -68,6 +72,7 @@ class OutgoingImage : public FrameBuffer {
   void make_message();
 
   sensor_msgs::ImagePtr message_;
+  ros::Time stamp_;
   ros::SerializedMessage bytes_;  // made at the first publication that goes to another process
   bool bytes_made_ = false;
   bool in_bytes_ = false;  // the pixels lie in the bytes, and the message is only kept to be reused

@@ -1,21 +1,22 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
 #include <string>
 
 #include <ros/ros.h>
 
 #include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/frame_stamps.h"
 #include "zel_video_player/player/ros/other_transports.h"
 #include "zel_video_player/player/ros/outgoing_image.h"
 #include "zel_video_player/player/ros/player_diagnostics.h"
 
 namespace zel {
 
-// What playback shows and says, on ROS: the frames through image_transport, the media on the
-// camera (latched ~now_showing, and ~frame_media for each frame) and the log lines. Playback calls
-// it from its one thread.
+// What playback shows and says, on ROS: the frames through image_transport, each stamped with the
+// ROS time it goes out at and paired with a camera_info, the media on the camera (latched
+// ~now_showing, and ~frame_media for each frame) and the log lines. Playback calls it from its one
+// thread.
 class RosOutputs : public FrameSink {
  public:
   // ros::init must have run. `node` resolves the image topic, `private_node` the private topics.
@@ -39,12 +40,12 @@ class RosOutputs : public FrameSink {
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
   ros::Publisher raw_pub_;
+  ros::Publisher camera_info_pub_;
   OtherTransports other_transports_;
   ros::Publisher now_showing_pub_;
   ros::Publisher frame_media_pub_;
   PlayerDiagnostics& diagnostics_;
-  // Mirrors roscpp's count of the image topic's messages, which numbers the frames on the wire.
-  std::uint32_t image_seq_ = 0;
+  FrameStamps stamps_;
   std::string showing_;  // the media file each frame's label names
   std::atomic<const void*> last_published_{nullptr};
 };
