@@ -1,6 +1,7 @@
 // The compressed transport as ROS programs use it: loaded by pluginlib under the names
 // image_transport looks up, pictures out through image_transport's Publisher and back through its
 // republish tool.
+#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -129,8 +130,8 @@ TEST_F(CompressedTransportTest, PicturesArriveOnTheCompressedTopicAndDecodeBack)
   }
 }
 
-// A still is one message sent for seconds: it is encoded once, and the compressed message sent
-// again is the same one, until another image or other settings come.
+// A still is one picture sent for seconds: it is encoded once, and the compressed data sent again
+// is the same, until another picture or other settings come.
 TEST_F(CompressedTransportTest, AStillIsEncodedOnceUntilTheImageOrTheSettingsChange) {
   PointerRecorder<sensor_msgs::CompressedImage> received("/still/image/compressed");
   const image_transport::Publisher publisher = advertise("/still/image", "png");
@@ -140,22 +141,29 @@ TEST_F(CompressedTransportTest, AStillIsEncodedOnceUntilTheImageOrTheSettingsCha
   auto messages = received.messages();
   EXPECT_EQ(messages[1], messages[0]);
   EXPECT_EQ(messages[2], messages[0]);
+  // The same picture published again as a frame of its own carries its own stamp.
+  const auto restamped = boost::make_shared<sensor_msgs::Image>(*still);
+  restamped->header.stamp += ros::Duration(1.0 / 30);
+  publisher.publish(restamped);
+  ASSERT_TRUE(received.wait_for_count(4));
+  EXPECT_EQ(received.messages()[3]->header, restamped->header);
+  EXPECT_EQ(received.messages()[3]->data, messages[0]->data);
 
   // The plugin holds the still, so the next message cannot take its address and be mistaken for it.
   still.reset();
   publisher.publish(message_of(gradient(250)));
-  ASSERT_TRUE(received.wait_for_count(4));
-  EXPECT_EQ(difference(decoded(*received.messages()[3]), gradient(250)), 0.0);
+  ASSERT_TRUE(received.wait_for_count(5));
+  EXPECT_EQ(difference(decoded(*received.messages()[4]), gradient(250)), 0.0);
 
   const sensor_msgs::ImageConstPtr next = message_of(gradient(90));
   publisher.publish(next);
   ros::param::set("/still/image/compressed/format", "jpeg");
   ros::WallDuration(1.2).sleep();
   publisher.publish(next);
-  ASSERT_TRUE(received.wait_for_count(6));
+  ASSERT_TRUE(received.wait_for_count(7));
   messages = received.messages();
-  EXPECT_EQ(messages[4]->format, "bgr8; png compressed bgr8");
-  EXPECT_EQ(messages[5]->format, "bgr8; jpeg compressed bgr8");
+  EXPECT_EQ(messages[5]->format, "bgr8; png compressed bgr8");
+  EXPECT_EQ(messages[6]->format, "bgr8; jpeg compressed bgr8");
 }
 
 // republish decodes with the subscriber plugin in a process of its own, across the wire.

@@ -41,6 +41,14 @@ EncodeSettings read_settings(const std::string& ns, std::string& problems) {
   return settings;
 }
 
+// Each publication of a still is a message of its own, with its own stamp, over the same pixels.
+bool same_picture(const sensor_msgs::ImageConstPtr& image, const sensor_msgs::ImageConstPtr& before) {
+  if (!before) return false;
+  if (image == before) return true;
+  return image->width == before->width && image->height == before->height && image->encoding == before->encoding &&
+         image->step == before->step && image->is_bigendian == before->is_bigendian && image->data == before->data;
+}
+
 }  // namespace
 
 EncodeSettings CompressedPublisher::current_settings() const {
@@ -84,11 +92,15 @@ void CompressedPublisher::publish(const sensor_msgs::ImageConstPtr& image) const
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     const EncodeSettings settings = current_settings();
-    if (image != last_image_ || settings != last_settings_) {
+    if (settings != last_settings_ || !same_picture(image, last_image_)) {
       last_compressed_ = compress(*image, settings);
-      last_image_ = image;
       last_settings_ = settings;
+    } else if (last_compressed_ && last_compressed_->header != image->header) {
+      auto restamped = boost::make_shared<sensor_msgs::CompressedImage>(*last_compressed_);
+      restamped->header = image->header;
+      last_compressed_ = restamped;
     }
+    last_image_ = image;
     compressed = last_compressed_;
   }
   // By pointer, so that a subscriber in this process is handed the same message each time too.

@@ -19,9 +19,9 @@ class CompressedPublisher : public image_transport::SimplePublisherPlugin<sensor
 
   std::string getTransportName() const override { return "compressed"; }
 
-  // A still goes out as one message many times over: the message published last, when sent again
-  // with the same settings, goes out as the compressed message made for it then. A published
-  // message does not change, as roscpp requires.
+  // A still goes out many times over, each time with a stamp of its own: a picture with the same
+  // pixels and settings as the last goes out as the compressed data made for it then, under its
+  // own header. A published message does not change, as roscpp requires.
   void publish(const sensor_msgs::ImageConstPtr& image) const override;
 
  protected:
