@@ -64,5 +64,36 @@ TEST(OutgoingImage, WritesOverTheMessageSentBeforeOnlyWhenNothingElseHoldsItAndI
   EXPECT_THROW(OutgoingImage::of(foreign), std::logic_error);
 }
 
+sensor_msgs::Image read_back(const ros::SerializedMessage& bytes) {
+  sensor_msgs::Image image;
+  ros::serialization::IStream stream(bytes.message_start, static_cast<std::uint32_t>(bytes.num_bytes - 4));
+  ros::serialization::deserialize(stream, image);
+  return image;
+}
+
+TEST(OutgoingImage, StampsEachPublicationWithoutChangingWhatOthersHold) {
+  const ros::Time first(100, 1), second(100, 33'333'334);
+
+  std::unique_ptr<OutgoingImage> on_wire = OutgoingImage::for_frame(WIDTH, HEIGHT, nullptr, true);
+  on_wire->pixels.setTo(cv::Scalar(1, 2, 3));
+  on_wire->frame_decoded();
+  on_wire->stamp(first);
+  EXPECT_EQ(read_back(on_wire->bytes()).header.stamp, first);
+
+  // A still sent again: its last message is held in this process, its last bytes by a connection.
+  OutgoingImage still(cv::Mat(HEIGHT, WIDTH, CV_8UC3, cv::Scalar(9, 8, 7)));
+  still.stamp(first);
+  const sensor_msgs::ImageConstPtr held_message = still.message();
+  const ros::SerializedMessage held_bytes = still.bytes();
+  still.stamp(second);
+  EXPECT_EQ(held_message->header.stamp, first);
+  EXPECT_EQ(read_back(held_bytes).header.stamp, first);
+  EXPECT_EQ(still.message()->header.stamp, second);
+  const sensor_msgs::Image sent_again = read_back(still.bytes());
+  EXPECT_EQ(sent_again.header.stamp, second);
+  EXPECT_EQ(sent_again.data, held_message->data);
+  EXPECT_EQ(still.pixels.data, still.message()->data.data());
+}
+
 }  // namespace
 }  // namespace zel
