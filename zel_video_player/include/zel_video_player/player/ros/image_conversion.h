@@ -5,7 +5,7 @@
 
 namespace zel {
 
-// Every image the player sends is a "bgr8" Image with the header left empty (zero stamp, no frame).
+// Every image the player sends is a "bgr8" Image; its stamp is set as it goes out, its frame id stays empty.
 sensor_msgs::ImagePtr image_message(const cv::Mat& bgr);
 
 // Such an image of `width` by `height`, its pixels yet to be written; none when either is 0.
