@@ -10,8 +10,7 @@ cd "$(dirname "$0")/.."
 usage() {
   cat <<'EOF'
 usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_folder DIR]
-                       [--speed M_PER_S] [--dwell SECONDS] [--sim-speed N] [--rviz]
-                       [--perception [--detector_delay SECONDS]]
+                       [--speed M_PER_S] [--dwell SECONDS] [--sim-speed N] [--rviz] [--perception]
 
   --generated          random points of interest instead of the four test points
   --num_locations N    how many random points (default 5, 8 with --perception; with --generated)
@@ -33,9 +32,6 @@ usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_f
                        draws its names anew: the more points, the more of the media a run shows.
                        Installs opencv-doc when missing. With --video_folder the detector watches
                        your media instead
-  --detector_delay SECONDS
-                       the most the detector takes from a frame to its result; results within it
-                       after a change of media are left out (default 1.5, zel_tour's)
 EOF
 }
 
@@ -48,7 +44,6 @@ dwell=4
 sim_speed=0
 rviz=0
 perception=0
-detector_delay=""
 dwell_given=0
 num_locations_given=0
 while (($#)); do
@@ -62,7 +57,7 @@ while (($#)); do
     --generated) test_flag=""; shift; continue ;;
     --rviz) rviz=1; shift; continue ;;
     --perception) perception=1; shift; continue ;;
-    --num_locations | --radius | --video_folder | --speed | --dwell | --sim-speed | --detector_delay)
+    --num_locations | --radius | --video_folder | --speed | --dwell | --sim-speed)
       if [[ -z $value ]]; then
         (($# >= 2)) || { echo "demo.sh: $option needs a value" >&2; exit 2; }
         value=$2
@@ -79,17 +74,12 @@ while (($#)); do
     --speed) speed=$value ;;
     --dwell) dwell=$value; dwell_given=1 ;;
     --sim-speed) sim_speed=$value ;;
-    --detector_delay) detector_delay=$value ;;
   esac
 done
-if [[ -n $detector_delay ]] && ((!perception)); then
-  echo "demo.sh: --detector_delay needs --perception" >&2
-  exit 2
-fi
 if ((perception)); then
   test_flag=""
   if ((!num_locations_given)); then num_locations=8; fi
-  # Long enough for the detector to see a stay's second name past its delay.
+  # Long enough for a stay of two names to show the detector both.
   if ((!dwell_given)); then dwell=10; fi
 fi
 
@@ -257,7 +247,6 @@ if ((perception)); then
     _queue_size:=1 >"$run_dir/detector.log" 2>&1 &
   detector_pid=$!
   detector_flags=(--detector_results /people_detect/found --detector_view /people_detect/image)
-  [[ -z $detector_delay ]] || detector_flags+=(--detector_delay "$detector_delay")
 fi
 
 echo "== Starting the simulated robot"

@@ -5,16 +5,14 @@
 //
 // The walk and the stays run in ROS time, so under /use_sim_time the tour follows /clock: faster,
 // slower or paused with the simulation. Waiting for the player is about the real world and stays on
-// the wall clock, and so does the scoring of a detector: its delay is the time its computer takes.
+// the wall clock.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -36,7 +34,7 @@
 #include <visualization_msgs/Marker.h>
 #include <visualization_msgs/MarkerArray.h>
 
-#include "zel_video_player/demo/detector_score.h"
+#include "zel_video_player/demo/frame_truth.h"
 #include "zel_video_player/demo/pictures.h"
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
@@ -55,17 +53,14 @@ constexpr double PUBLISH_HZ = 10.0;
 constexpr double SETTLE_SECONDS = 1.0;
 // Time at the end, so the player has left the last point and shows "empty" again.
 constexpr double FINISH_SECONDS = 1.5;
-// Frames and labels waiting for each other: a second's worth, so frames never pile up unpaired.
+// Frames, the camera's or the detector's, waiting for their labels: a second's worth, so frames never
+// pile up unpaired.
 constexpr std::size_t MOST_UNPAIRED = 30;
 constexpr double LABEL_HEIGHT = 0.35;
 constexpr double LABEL_DROP = 0.8;  // metres below the robot on the map, clear of the points' numbers
-// The detector sends its picture and its result of one frame back to back: they came within 20 ms of
-// each other here, even on a loaded machine; the nearest result is the one.
-constexpr double VIEW_RESULT_TOLERANCE = 0.05;
-// The detector's pictures kept for the contact sheet, the latest counted one chosen at each point:
-// at its 3 to 30 a second here, enough to reach back past its delay after a change of media.
-constexpr std::size_t KEPT_VIEWS = 30;
 constexpr const char* SCORES_FILE = "zel_detector_scores.txt";
+
+using LabelledImages = zel::demo::LatestLabelled<sensor_msgs::ImageConstPtr>;
 
 class TourFailed : public std::runtime_error {
  public:
@@ -110,16 +105,9 @@ geometry_msgs::TransformStamped transform(const std::string& parent, const std::
   return result;
 }
 
-struct DetectorView {
-  double arrival;  // on the score's clock
-  sensor_msgs::ImageConstPtr image;
-};
-
 class TourNode {
  public:
-  explicit TourNode(TourOptions options) : options_(std::move(options)) {
-    if (detecting()) score_.emplace(options_.detector_delay);
-  }
+  explicit TourNode(TourOptions options) : options_(std::move(options)) {}
   // The callbacks run on the spinners' threads: stop them before the fields they write go.
   ~TourNode() {
     spinner_.stop();
@@ -144,8 +132,7 @@ class TourNode {
 
     wait_for_player();
     std::vector<zel::demo::SheetEntry> sheet;
-    // Long enough for a detector's result on "empty" to count before the first picture is kept.
-    stand(plan.pose_at(0.0), SETTLE_SECONDS + (detecting() ? options_.detector_delay : 0.0));
+    stand(plan.pose_at(0.0), SETTLE_SECONDS);
     sheet.push_back(keep(plan.ends_are_clear() ? "away from every point" : "at the start"));
     say("before the tour the camera shows " + camera(sheet.back().frame));
 
@@ -178,7 +165,7 @@ class TourNode {
     label_node.setCallbackQueue(&label_queue_);
     frame_media_subscriber_ = label_node.subscribe(zel::private_topic_of_default_node(zel::FRAME_MEDIA_TOPIC), 100,
                                                    &TourNode::on_frame_media, this);
-    // The detector's results too, timed as they arrive, not when busier callbacks let them through.
+    // The detector's too, never held up behind the camera's frames.
     if (detecting()) {
       ros::NodeHandle detector_node;
       detector_node.setCallbackQueue(&detector_queue_);
@@ -259,51 +246,33 @@ class TourNode {
     }
   }
 
-  // A frame and its label come on two connections, in either order: each waits for the other.
   void on_image(const sensor_msgs::ImageConstPtr& image) {
     std::lock_guard<std::mutex> lock(mutex_);
     latest_image_ = image;
-    unlabelled_frames_[image->header.seq] = image;
-    if (unlabelled_frames_.size() > MOST_UNPAIRED) unlabelled_frames_.erase(unlabelled_frames_.begin());
-    pair_up(image->header.seq);
+    frames_.frame(image->header.stamp.toNSec(), image, truth_);
   }
 
   // A label that names no frame is not the player's: thrown out of the spinner's thread, it would
   // have ended the tour.
   void on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label) {
-    const auto seq = zel::demo::frame_label_seq(label->key);
-    if (!seq) return;
+    const auto stamp = zel::demo::frame_label_stamp(label->key);
+    if (!stamp) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    // Timed under the lock, so labels reach the score in the order of their times.
-    if (score_) score_->frame_shown(seconds_since(start_), label->value);
-    unmatched_labels_[*seq] = label->value;
-    if (unmatched_labels_.size() > MOST_UNPAIRED) unmatched_labels_.erase(unmatched_labels_.begin());
-    pair_up(*seq);
+    truth_.frame_shown(*stamp, label->value);
+    frames_.label(*stamp, label->value);
+    views_.label(*stamp, label->value);
   }
 
+  // The detector copies each frame's header, stamp and all, into its result and its picture.
   void on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
-    const double arrival = seconds_since(start_);
     std::lock_guard<std::mutex> lock(mutex_);
-    score_->result(arrival, result->rects.size());
+    truth_.result(result->header.stamp.toNSec(), result->rects.size());
     have_detector_result_ = true;
   }
 
   void on_detector_view(const sensor_msgs::ImageConstPtr& view) {
-    const double arrival = seconds_since(start_);
     std::lock_guard<std::mutex> lock(mutex_);
-    detector_views_.push_back({arrival, view});
-    if (detector_views_.size() > KEPT_VIEWS) detector_views_.pop_front();
-  }
-
-  // Anything older than a pair is a frame whose label was lost or a label whose frame was dropped.
-  void pair_up(std::uint32_t seq) {
-    const auto frame = unlabelled_frames_.find(seq);
-    const auto label = unmatched_labels_.find(seq);
-    if (frame == unlabelled_frames_.end() || label == unmatched_labels_.end()) return;
-    labelled_image_ = frame->second;
-    labelled_image_showing_ = label->second;
-    unlabelled_frames_.erase(unlabelled_frames_.begin(), std::next(frame));
-    unmatched_labels_.erase(unmatched_labels_.begin(), std::next(label));
+    views_.frame(view->header.stamp.toNSec(), view, truth_);
   }
 
   void on_markers(const visualization_msgs::MarkerArrayConstPtr& markers) {
@@ -319,7 +288,7 @@ class TourNode {
   // A frame with its label: both topics flow.
   bool have_image() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return labelled_image_ != nullptr;
+    return frames_.latest().has_value();
   }
 
   bool have_detector_result() {
@@ -333,29 +302,25 @@ class TourNode {
   }
 
   // The latest frame whose label has come, captioned with the media the label names. With the
-  // detector's pictures, the latest of them that counts for one media instead, captioned with that
-  // media and the people found in it.
+  // detector's pictures, the latest of them whose label has come instead, captioned with that media
+  // and the people found in it.
   zel::demo::SheetEntry keep(const std::string& title) {
-    sensor_msgs::ImageConstPtr image;
-    std::string showing;
-    std::deque<DetectorView> views;
-    std::optional<zel::demo::DetectorScore> score;
+    std::optional<LabelledImages::Pair> frame;
+    std::optional<LabelledImages::Pair> view;
+    std::optional<std::size_t> boxes;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      image = labelled_image_;
-      showing = labelled_image_showing_;
-      views = detector_views_;
-      score = score_;
+      frame = frames_.latest();
+      view = views_.latest();
+      if (view) boxes = truth_.boxes_of(view->stamp);
     }
-    for (auto view = views.rbegin(); score && view != views.rend(); ++view) {
-      const auto media = score->media_throughout(view->arrival);
-      if (!media) continue;
-      const auto boxes = score->boxes_near(view->arrival, VIEW_RESULT_TOLERANCE);
-      return {frame_of(view->image), title, *media + ": " + (boxes ? people_text(*boxes) : "its result missing")};
+    if (view) {
+      return {frame_of(view->frame), title, view->media + ": " + (boxes ? people_text(*boxes) : "its result missing")};
     }
-    const std::string caption = showing.empty() ? "the player named no media" : "showing " + showing;
-    if (options_.detector_view.empty()) return {frame_of(image), title, caption};
-    return {frame_of(image), title, caption + "; no detector picture counted"};
+    const cv::Mat image = frame_of(frame ? frame->frame : nullptr);
+    const std::string caption = frame ? "showing " + frame->media : "the player named no media";
+    if (options_.detector_view.empty()) return {image, title, caption};
+    return {image, title, caption + "; no detector picture counted"};
   }
 
   static std::string people_text(std::size_t boxes) {
@@ -467,12 +432,12 @@ class TourNode {
   }
 
   void write_scores() {
-    std::optional<zel::demo::DetectorScore> score;
+    zel::demo::ScoreTable scores;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      score = score_;
+      scores = truth_.table();
     }
-    const std::string table = zel::demo::score_table_text(score->table(), detector_results_subscriber_.getTopic());
+    const std::string table = zel::demo::score_table_text(scores, detector_results_subscriber_.getTopic());
     namespace fs = std::filesystem;
     const std::string path =
         (fs::absolute(options_.output_dir).lexically_normal() / SCORES_FILE).string();
@@ -518,19 +483,14 @@ class TourNode {
   ros::AsyncSpinner label_spinner_{1, &label_queue_};
   ros::CallbackQueue detector_queue_;
   ros::AsyncSpinner detector_spinner_{1, &detector_queue_};
-  // The one clock of the detector's score, its results and the frame labels timed on it.
-  const Clock::time_point start_ = Clock::now();
   std::mutex mutex_;  // the values below, written by the spinners' threads
   sensor_msgs::ImageConstPtr latest_image_;
-  std::map<std::uint32_t, sensor_msgs::ImageConstPtr> unlabelled_frames_;
-  std::map<std::uint32_t, std::string> unmatched_labels_;
-  sensor_msgs::ImageConstPtr labelled_image_;
-  std::string labelled_image_showing_;
+  zel::demo::FrameTruth truth_;
+  LabelledImages frames_{MOST_UNPAIRED};
+  LabelledImages views_{MOST_UNPAIRED};  // the detector's pictures
   visualization_msgs::MarkerArrayConstPtr markers_;
   std::string showing_;
-  std::optional<zel::demo::DetectorScore> score_;  // while a detector is scored
   bool have_detector_result_ = false;
-  std::deque<DetectorView> detector_views_;
 };
 
 int run(int argc, char** argv) {

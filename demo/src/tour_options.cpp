@@ -5,7 +5,6 @@
 #include "option_values.h"
 #include "zel_video_player/app/argument_parser.h"
 #include "zel_video_player/app/command_outcome.h"
-#include "zel_video_player/world/formatting.h"
 
 namespace zel::demo {
 namespace {
@@ -21,7 +20,6 @@ enum OptionId {
   SAMPLE_MEDIA,
   DETECTOR_RESULTS,
   DETECTOR_VIEW,
-  DETECTOR_DELAY,
 };
 
 std::string topic_value(const DeclaredOption& declared, const std::string& text) {
@@ -50,14 +48,11 @@ const ArgumentParser& tour_arguments() {
       {{"Scoring a detector that watches the camera (such as opencv_apps' people_detect)",
         {{DETECTOR_RESULTS, {"--detector_results"}, "TOPIC", false,
           "its results (opencv_apps/RectArrayStamped): at the end the tour prints and writes "
-          "zel_detector_scores.txt, for each media the share of its results that found people (one box or more)"},
+          "zel_detector_scores.txt, for each media the share of its results that found people (one box or more); "
+          "each result counts for the media of the frame its header stamp names"},
          {DETECTOR_VIEW, {"--detector_view"}, "TOPIC", false,
           "its picture with the boxes drawn (sensor_msgs/Image), kept on the contact sheet instead of the "
-          "camera's frame"},
-         {DETECTOR_DELAY, {"--detector_delay"}, "SECONDS", false,
-          "the most it takes from a frame to its result (default " + format_real(DEFAULT_DETECTOR_DELAY) +
-              "): a result counts for a media only when that one alone was shown throughout that long before "
-              "it; those within it after a change are left out"}}}},
+          "camera's frame"}}}},
       100);
   return parser;
 }
@@ -69,7 +64,6 @@ std::string tour_help() { return tour_arguments().help(PROGRAM); }
 TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
   TourCommandLine result;
   TourOptions& options = result.options;
-  bool delay_given = false;
   const auto on_value = [&](const DeclaredOption& declared, const std::string& value) {
     switch (declared.id) {
       case RADIUS:
@@ -93,18 +87,13 @@ TourCommandLine parse_tour_args(const std::vector<std::string>& args) {
       case DETECTOR_VIEW:
         options.detector_view = topic_value(declared, value);
         break;
-      case DETECTOR_DELAY:
-        options.detector_delay = real_value(declared, value, positive, "a positive number");
-        delay_given = true;
-        break;
     }
   };
   const auto check = [&] {
     if (options.output_dir.empty()) throw UsageError("--output_dir needs a folder");
-    // Without results to score, a view or a delay would be taken and silently do nothing.
-    if (options.detector_results.empty() && (!options.detector_view.empty() || delay_given)) {
-      throw UsageError(std::string(delay_given ? "--detector_delay" : "--detector_view") +
-                       " needs --detector_results");
+    // Without results to score, a view would be taken and silently do nothing.
+    if (options.detector_results.empty() && !options.detector_view.empty()) {
+      throw UsageError("--detector_view needs --detector_results");
     }
   };
   tour_arguments().read(args, PROGRAM, result, [&](const DeclaredOption&) { options.sample_media = true; },

@@ -1,18 +1,9 @@
 #include "zel_video_player/demo/tour_report.h"
 
-#include <limits>
-
-#include "zel_video_player/app/number_text.h"
 #include "zel_video_player/demo/sample_media.h"
 #include "zel_video_player/world/formatting.h"
 
 namespace zel::demo {
-
-std::optional<std::uint32_t> frame_label_seq(std::string_view key) {
-  const auto number = parse_integer(key);
-  if (!number || *number < 0 || *number > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-  return static_cast<std::uint32_t>(*number);
-}
 
 std::string position_text(const Position& position) {
   return "(" + format_real(round_to_hundredths(position.x)) + ", " + format_real(round_to_hundredths(position.y)) +

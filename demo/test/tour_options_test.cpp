@@ -18,7 +18,7 @@ TEST(TourOptions, DefaultsWalkAtWalkingPace) {
 TEST(TourOptions, ValuesJoinedOrSeparate) {
   const auto command = parse_tour_args({"--radius=2", "--speed", "3.5", "--dwell=0", "--wait", "5",
                                         "--output_dir=out", "--sample_media", "--detector_results", "/found",
-                                        "--detector_view=/view", "--detector_delay", "0.75"});
+                                        "--detector_view=/view"});
   ASSERT_EQ(command.kind, Kind::run) << command.text;
   EXPECT_EQ(command.options.radius, 2.0);
   EXPECT_EQ(command.options.pace.speed, 3.5);
@@ -28,7 +28,6 @@ TEST(TourOptions, ValuesJoinedOrSeparate) {
   EXPECT_TRUE(command.options.sample_media);
   EXPECT_EQ(command.options.detector_results, "/found");
   EXPECT_EQ(command.options.detector_view, "/view");
-  EXPECT_EQ(command.options.detector_delay, 0.75);
 }
 
 TEST(TourOptions, MistakesAreUsageErrors) {
@@ -36,8 +35,7 @@ TEST(TourOptions, MistakesAreUsageErrors) {
        std::vector<std::vector<std::string>>{{"--speed", "0"}, {"--speed=nan"}, {"--dwell", "-1"}, {"--wait=0"},
                                              {"--radius", "wide"}, {"--output_dir="}, {"--dwell"}, {"stray"},
                                              {"--tes"}, {"--detector_results="},
-                                             {"--detector_results", "/found", "--detector_delay=0"},
-                                             {"--detector_view", "/view"}, {"--detector_delay", "2"}}) {
+                                             {"--detector_view", "/view"}}) {
     const auto command = parse_tour_args(args);
     EXPECT_EQ(command.kind, Kind::usage_error) << args.front();
     EXPECT_EQ(command.exit_status(), 2);

@@ -9,10 +9,6 @@
 
 namespace zel::demo {
 
-// Seconds. people_detect took 0.5 s at most from a 768x576 frame to its result on this two-core
-// machine beside the demo, 1.15 s with a second detector and publisher beside it.
-inline constexpr double DEFAULT_DETECTOR_DELAY = 1.5;
-
 struct TourOptions {
   std::optional<double> radius;              // overrides the radius the player's markers show
   TourPace pace;
@@ -20,11 +16,10 @@ struct TourOptions {
   std::string output_dir = ".";
   bool sample_media = false;                 // name the sample clip seen in each kept frame
   // A detector watching the camera, scored against what it showed: its results
-  // (opencv_apps/RectArrayStamped; empty: no detector), its picture with the boxes drawn (empty: the
-  // sheet keeps the camera's frames), and the most it takes from a frame to its result.
+  // (opencv_apps/RectArrayStamped; empty: no detector) and its picture with the boxes drawn (empty:
+  // the sheet keeps the camera's frames).
   std::string detector_results;
   std::string detector_view;
-  double detector_delay = DEFAULT_DETECTOR_DELAY;
 };
 
 using TourCommandLine = CommandOutcome<TourOptions>;
