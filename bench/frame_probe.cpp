@@ -25,7 +25,7 @@ void FrameProbe::on_image(const sensor_msgs::ImageConstPtr& image) {
                               image->step);
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    frames_.push_back({arrival, mark ? mark->clip_code : -1, mark ? mark->frame_index : -1, image->header.seq});
+    frames_.push_back({arrival, mark ? mark->clip_code : -1, mark ? mark->frame_index : -1, image->header.stamp});
   }
   arrived_.notify_all();
 }

@@ -18,7 +18,7 @@ struct ArrivedFrame {
   double seconds;  // on the benchmark's steady clock
   int clip_code;   // -1 when the frame carries no readable mark
   int frame_index;
-  std::uint32_t seq = 0;  // the header's, as roscpp numbered the frame
+  ros::Time stamp;  // the header's
 };
 
 // A subscriber that notes when each image arrives and which clip frame it shows. It keeps no

@@ -15,6 +15,7 @@
 #include "measures.h"
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel::bench {
 namespace {
@@ -25,17 +26,17 @@ int clip_code_of(const std::string& media_file) {
   return media_file.rfind("empty.", 0) == 0 ? EMPTY_CLIP_CODE : OBJECT_CLIP_CODE;
 }
 
-// What the consumer heard besides the frames: the labels by seq, and ~now_showing with the time
-// each change arrived, on the same thread and clock as the frames.
+// What the consumer heard besides the frames: the labels by the key that names a frame's stamp, and
+// ~now_showing with the time each change arrived, on the same thread and clock as the frames.
 class Labels {
  public:
   explicit Labels(ros::NodeHandle& node)
       : by_frame_(node.subscribe(private_topic_of_default_node(FRAME_MEDIA_TOPIC), 1000, &Labels::on_label, this)),
         now_showing_(node.subscribe(private_topic_of_default_node(NOW_SHOWING_TOPIC), 1000, &Labels::on_now_showing, this)) {}
 
-  std::map<std::uint32_t, std::string> by_seq() const {
+  std::map<std::string, std::string> by_stamp() const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return by_seq_;
+    return by_stamp_;
   }
   std::vector<std::pair<double, std::string>> changes() const {
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -46,7 +47,7 @@ class Labels {
  private:
   void on_label(const diagnostic_msgs::KeyValue::ConstPtr& label) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    by_seq_[static_cast<std::uint32_t>(std::stoul(label->key))] = label->value;
+    by_stamp_[label->key] = label->value;
   }
   void on_now_showing(const std_msgs::String::ConstPtr& showing) {
     const double arrival = now_seconds();
@@ -55,7 +56,7 @@ class Labels {
   }
 
   mutable std::mutex mutex_;
-  std::map<std::uint32_t, std::string> by_seq_;
+  std::map<std::string, std::string> by_stamp_;
   std::vector<std::pair<double, std::string>> changes_;
   ros::Subscriber by_frame_;
   ros::Subscriber now_showing_;
@@ -88,7 +89,7 @@ GroundTruthRun measure_ground_truth(Harness& harness) {
   stop(player);
 
   const auto frames = harness.probe().frames(first, harness.probe().count());
-  const auto by_seq = labels.by_seq();
+  const auto by_stamp = labels.by_stamp();
   const auto changes = labels.changes();
   auto change = changes.begin();
   std::string showing_at_arrival;
@@ -96,8 +97,8 @@ GroundTruthRun measure_ground_truth(Harness& harness) {
     ++run.frames;
     for (; change != changes.end() && change->first <= frame.seconds; ++change) showing_at_arrival = change->second;
     if (clip_code_of(showing_at_arrival) != frame.clip_code) ++run.mislabelled_by_now_showing;
-    const auto label = by_seq.find(frame.seq);
-    if (label == by_seq.end()) continue;
+    const auto label = by_stamp.find(frame_label_key(frame.stamp));
+    if (label == by_stamp.end()) continue;
     ++run.labelled;
     if (clip_code_of(label->second) != frame.clip_code) ++run.mislabelled;
   }
@@ -106,7 +107,7 @@ GroundTruthRun measure_ground_truth(Harness& harness) {
 
 void report_ground_truth(Report& report, const GroundTruthRun& run) {
   report.heading("10. Ground truth: which media each frame shows, told to a consumer in another process");
-  report.line(format("   (%d changes of point %.0f to %.0f ms apart; frames matched to their ~frame_media label by header seq,",
+  report.line(format("   (%d changes of point %.0f to %.0f ms apart; frames matched to their ~frame_media label by header stamp,",
                      run.switches, TRUTH_SHORTEST_GAP * 1000, TRUTH_LONGEST_GAP * 1000));
   report.line("    and for comparison labelled with ~now_showing as it stood when each frame arrived)");
   report.line(format("   %-13s %llu frames, %llu labelled (%.2f %%): %llu mislabelled by their labels, %llu by ~now_showing;"
