@@ -45,7 +45,9 @@ class PlayerTest : public ::testing::Test {
 
 TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
   write_clip(folder_ + "cat.mp4", 1, 12, 30);
+  const ros::Time before = ros::Time::now();
   EXPECT_TRUE(player_->play_video("cat"));
+  const ros::Time after = ros::Time::now();
   settle();
   const auto images = recorder_.images();
   ASSERT_EQ(images.size(), 12u);
@@ -56,7 +58,9 @@ TEST_F(PlayerTest, VideoPublishesEveryFrameOnceInOrderAsBgr8) {
     EXPECT_EQ(image.height, 120u);
     EXPECT_EQ(image.step, 480u);
     EXPECT_EQ(image.is_bigendian, 0);
-    EXPECT_EQ(image.header.stamp, ros::Time());
+    // Stamped as it went out.
+    EXPECT_GE(image.header.stamp, i == 0 ? before : images[i - 1]->header.stamp + ros::Duration(0, 1));
+    EXPECT_LE(image.header.stamp, after);
     EXPECT_EQ(image.header.frame_id, "");
     const FrameIdentity identity = identity_of(images[i]);
     EXPECT_EQ(identity.clip_code, 1);
