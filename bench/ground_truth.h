@@ -10,7 +10,7 @@ namespace zel::bench {
 
 // Frames a consumer in another process labelled with the media they show, over changes of point
 // at random intervals, two ways: by each frame's own label on ~frame_media, matched by its header
-// seq, and by ~now_showing as it stood when the frame arrived.
+// stamp, and by ~now_showing as it stood when the frame arrived.
 struct GroundTruthRun {
   ClipFormat format{};
   int switches = 0;
