@@ -141,9 +141,9 @@ TEST_F(CameraToolsTest, VideoRecorderWritesWhatTheCameraShowedAtItsRate) {
 
   const auto frames = frames_of_video(video);
   const std::size_t published = shown.count();
-  // The recorder also drops a frame whose stamp comes a hair under a period after the last it
-  // kept, which stamps taken at publication do about every other time: between a half and all.
-  EXPECT_GE(frames.size(), published * 4 / 10 / TIMING_SLACK) << "of " << published;
+  // The recorder drops a frame whose stamp comes a hair under a period after the last it kept,
+  // which stamps taken as frames go out, jittering, did about every other time.
+  EXPECT_GE(frames.size(), published * 9 / 10 / TIMING_SLACK) << "of " << published;
   EXPECT_LE(frames.size(), published + 3);
   std::set<std::pair<int, int>> published_identities;
   for (const auto& image : shown.images()) {

@@ -23,6 +23,19 @@ using Time = Clock::Time;
 
 constexpr Time PERIOD_30 = std::chrono::duration_cast<Time>(std::chrono::duration<double>(1.0 / 30));
 
+// Each frame stamped with the time it was due, the first when playback began: all exactly a period
+// apart, never closer than 1/fps as a recorder rounds it to whole nanoseconds, or it drops frames.
+void expect_stamps_a_period_apart(const std::vector<Sent>& sent, Time began, double fps) {
+  ASSERT_FALSE(sent.empty());
+  EXPECT_EQ(sent.front().stamp, began);
+  const Time recorders_period(std::llround(1e9 / fps));
+  for (std::size_t i = 1; i < sent.size(); ++i) {
+    EXPECT_EQ(sent[i].stamp - sent[i - 1].stamp, sent[1].stamp - sent[0].stamp) << i;
+    EXPECT_GE(sent[i].stamp - sent[i - 1].stamp, recorders_period) << i;
+    EXPECT_LT(sent[i].stamp - sent[i - 1].stamp, recorders_period + Time(2)) << i;
+  }
+}
+
 class PlaybackTest : public PlaybackFixture<::testing::Test> {
  protected:
   // Gaps between consecutive frames, in periods of 1/30 s.
@@ -63,6 +76,7 @@ TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirt
       EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i));
       EXPECT_NEAR(std::chrono::duration<double>(sent[i].at - began) / PERIOD_30, i * c.period_in_thirtieths, 1e-6);
     }
+    expect_stamps_a_period_apart(sent, began, std::max(c.fps, 30.0));
     // The last frame's period is waited out too, so the next clip keeps the pace.
     EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began) / PERIOD_30, c.frames * c.period_in_thirtieths,
                 1e-6);
@@ -237,7 +251,10 @@ TEST_F(PlaybackTest, AClockThatStepsOverSeveralPeriodsGetsEveryFrameDue) {
   const Time began = clock_.now();
   EXPECT_TRUE(playback_.play_video("cat"));
   EXPECT_EQ(sink_.count(), 30u);
-  EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 1.0, 0.1);
+  // The last period ends a hair past the tenth tick, so the clock takes one tick more.
+  EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 1.05, 0.06);
+  // Stamped on the clip's own pace, not the clock's steps.
+  expect_stamps_a_period_apart(sink_.sent(), began, 30);
 }
 
 TEST_F(PlaybackTest, FramesSlowerToMakeThanTheirPeriodAreAllSentThenThePaceCountsAfresh) {

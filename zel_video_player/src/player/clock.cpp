@@ -8,6 +8,17 @@ Clock::Time SteadyClock::now() const {
   return std::chrono::duration_cast<Time>(std::chrono::steady_clock::now().time_since_epoch());
 }
 
+Clock::Time SteadyClock::stamp_of(Time instant) const {
+  constexpr Time LARGEST_DRIFT = std::chrono::milliseconds(1);
+  const Time real = std::chrono::duration_cast<Time>(std::chrono::system_clock::now().time_since_epoch());
+  const Time offset = real - now();
+  if (!real_minus_steady_ || offset - *real_minus_steady_ > LARGEST_DRIFT ||
+      *real_minus_steady_ - offset > LARGEST_DRIFT) {
+    real_minus_steady_ = offset;
+  }
+  return instant + *real_minus_steady_;
+}
+
 void SteadyClock::sleep_toward(Time deadline, const PlayState& state, int from) const {
   state.wait_for_location_change(from, std::clamp<Time>(deadline - now(), Time::zero(), LONGEST_SLEEP));
 }

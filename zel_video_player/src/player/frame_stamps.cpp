@@ -4,10 +4,10 @@
 
 namespace zel {
 
-std::int64_t FrameStamps::next(std::int64_t clock_now) {
-  const bool went_back = clock_seen_ && clock_now < *clock_seen_;
-  last_given_ = !clock_seen_ || went_back ? clock_now : std::max(clock_now, last_given_ + 1);
-  clock_seen_ = clock_now;
+std::int64_t FrameStamps::next(std::int64_t due) {
+  const bool went_back = due_seen_ && due < *due_seen_;
+  last_given_ = !due_seen_ || went_back ? due : std::max(due, last_given_ + 1);
+  due_seen_ = due;
   return last_given_;
 }
 

@@ -73,6 +73,7 @@ class FakeClock : public Clock {
 
 struct Sent {
   Clock::Time at;
+  Clock::Time stamp;
   FrameIdentity frame;
   bool still;
   cv::Mat pixels;  // a copy: the sink's buffer is written over by the next frame
@@ -91,15 +92,15 @@ class RecordingSink : public FrameSink {
     given_ = buffer->pixels.data;
     return buffer;
   }
-  void send_frame(FrameBuffer& frame) override {
-    record(frame.pixels.clone(), false, frame.pixels.data != given_);
+  void send_frame(FrameBuffer& frame, Clock::Time stamp) override {
+    record(frame.pixels.clone(), stamp, false, frame.pixels.data != given_);
   }
   FrameBufferPtr still_buffer(const cv::Mat& picture) override {
     auto still = std::make_unique<FrameBuffer>();
     still->pixels = picture.clone();
     return still;
   }
-  void send_still(FrameBuffer& still) override { record(still.pixels, true); }
+  void send_still(FrameBuffer& still, Clock::Time stamp) override { record(still.pixels, stamp, true); }
   void now_showing(const std::string& media_file) override {
     note(media_file.empty() ? "shows nothing" : "began " + media_file);
   }
@@ -147,12 +148,12 @@ class RecordingSink : public FrameSink {
     const std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(std::move(event));
   }
-  void record(cv::Mat pixels, bool still, bool written_elsewhere = false) {
+  void record(cv::Mat pixels, Clock::Time stamp, bool still, bool written_elsewhere = false) {
     std::size_t n = 0;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (written_elsewhere) ++frames_written_elsewhere_;
-      sent_.push_back({clock_.now(), identify(pixels), still, std::move(pixels)});
+      sent_.push_back({clock_.now(), stamp, identify(pixels), still, std::move(pixels)});
       n = sent_.size();
     }
     on_send(n);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 
 #include "zel_video_player/player/play_state.h"
 
@@ -25,12 +26,24 @@ class Clock {
   // wall time at the latest, so the caller looks at the clock, and at requests that cannot wake
   // it, again.
   virtual void sleep_toward(Time deadline, const PlayState& state, int from) const = 0;
+
+  // The time a frame due at `instant` of this clock is stamped with: the instant itself on a
+  // simulator's clock, which is ROS time already.
+  virtual Time stamp_of(Time instant) const { return instant; }
 };
 
 class SteadyClock : public Clock {
  public:
   Time now() const override;
   void sleep_toward(Time deadline, const PlayState& state, int from) const override;
+  // The real time, since 1970, of a steady instant. Frames due a period apart must be stamped
+  // exactly a period apart, or a recorder that keeps one frame a period drops those that came a
+  // hair early: the two clocks' offset is read anew only when it moved by more than a millisecond,
+  // as when the system's time is set. Only the playing thread asks.
+  Time stamp_of(Time instant) const override;
+
+ private:
+  mutable std::optional<Time> real_minus_steady_;
 };
 
 // Sleeps longer than this come back early to look at requests that do not wake the sleeper.

@@ -29,6 +29,9 @@ class FramePacer {
   // user watches.
   void wait_out_frame(const PlayState& state, int location, const StopRequested& stopping);
 
+  // When the current frame is due, on the clock: the start of its period.
+  Time due() const { return period_start_; }
+
  private:
   // When the current period ends, to wait until; moves on to the next period.
   Time next_deadline(Time now);

@@ -5,6 +5,8 @@
 
 #include <opencv2/core.hpp>
 
+#include "zel_video_player/player/clock.h"
+
 namespace zel {
 
 // The memory a frame is decoded into and sent from: pixels over whatever the sink sends, which the
@@ -29,13 +31,13 @@ class FrameSink {
   // A buffer for the next frame, `width` by `height`: `spent`, the one sent last (or none), written
   // over where nothing else holds what it sent any more.
   virtual FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) = 0;
-  // Sends the frame decoded into `frame`.
-  virtual void send_frame(FrameBuffer& frame) = 0;
+  // Sends the frame decoded into `frame`, stamped `stamp` (Clock::stamp_of the time it was due).
+  virtual void send_frame(FrameBuffer& frame, Clock::Time stamp) = 0;
 
-  // A still goes out many times as the very same message: it is made once here...
+  // A still goes out many times over the same pixels: it is made once here...
   virtual FrameBufferPtr still_buffer(const cv::Mat& picture) = 0;
-  // ...and sent again at each call.
-  virtual void send_still(FrameBuffer& still) = 0;
+  // ...and sent again at each call, each time with a stamp of its own.
+  virtual void send_still(FrameBuffer& still, Clock::Time stamp) = 0;
 
   // The media file whose frames go out from now on, just before the first; empty when none do.
   virtual void now_showing(const std::string& media_file) = 0;

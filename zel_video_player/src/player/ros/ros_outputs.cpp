@@ -1,5 +1,6 @@
 #include "zel_video_player/player/ros/ros_outputs.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 
@@ -43,10 +44,10 @@ FrameBufferPtr RosOutputs::frame_buffer(int width, int height, FrameBufferPtr sp
   return OutgoingImage::for_frame(width, height, std::move(spent), only_bytes);
 }
 
-void RosOutputs::send_frame(FrameBuffer& frame) {
+void RosOutputs::send_frame(FrameBuffer& frame, Clock::Time stamp) {
   OutgoingImage& image = OutgoingImage::of(frame);
   image.frame_decoded();
-  publish(image);
+  publish(image, stamp);
 }
 
 // The raw frames go out through OutgoingImage, which keeps a large picture from starving roscpp's
@@ -56,9 +57,9 @@ void RosOutputs::send_frame(FrameBuffer& frame) {
 // ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
 // subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
 // exactly what it shows, whichever comes first.
-void RosOutputs::publish(OutgoingImage& image) {
+void RosOutputs::publish(OutgoingImage& image, Clock::Time due) {
   ros::Time stamp;
-  stamp.fromNSec(static_cast<std::uint64_t>(stamps_.next(static_cast<std::int64_t>(ros::Time::now().toNSec()))));
+  stamp.fromNSec(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamps_.next(due.count()))));
   image.stamp(stamp);
   last_published_.store(image.message().get());
   image.publish(raw_pub_);

@@ -14,7 +14,7 @@
 namespace zel {
 
 // What playback shows and says, on ROS: the frames through image_transport, each stamped with the
-// ROS time it goes out at and paired with a camera_info, the media on the camera (latched
+// ROS time it was due at and paired with a camera_info, the media on the camera (latched
 // ~now_showing, and ~frame_media for each frame) and the log lines. Playback calls it from its one
 // thread.
 class RosOutputs : public FrameSink {
@@ -24,9 +24,9 @@ class RosOutputs : public FrameSink {
   RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node, PlayerDiagnostics& diagnostics);
 
   FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) override;
-  void send_frame(FrameBuffer& frame) override;
+  void send_frame(FrameBuffer& frame, Clock::Time stamp) override;
   FrameBufferPtr still_buffer(const cv::Mat& picture) override { return std::make_unique<OutgoingImage>(picture); }
-  void send_still(FrameBuffer& still) override { publish(OutgoingImage::of(still)); }
+  void send_still(FrameBuffer& still, Clock::Time stamp) override { publish(OutgoingImage::of(still), stamp); }
   void now_showing(const std::string& media_file) override;
   void log_info(const std::string& line) override;
   void log_error(const std::string& line) override;
@@ -35,7 +35,7 @@ class RosOutputs : public FrameSink {
   const void* last_published() const { return last_published_.load(); }
 
  private:
-  void publish(OutgoingImage& image);
+  void publish(OutgoingImage& image, Clock::Time stamp);
 
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
