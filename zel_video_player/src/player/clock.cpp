@@ -12,10 +12,7 @@ Clock::Time SteadyClock::stamp_of(Time instant) const {
   constexpr Time LARGEST_DRIFT = std::chrono::milliseconds(1);
   const Time real = std::chrono::duration_cast<Time>(std::chrono::system_clock::now().time_since_epoch());
   const Time offset = real - now();
-  if (!real_minus_steady_ || offset - *real_minus_steady_ > LARGEST_DRIFT ||
-      *real_minus_steady_ - offset > LARGEST_DRIFT) {
-    real_minus_steady_ = offset;
-  }
+  if (!real_minus_steady_ || std::chrono::abs(offset - *real_minus_steady_) > LARGEST_DRIFT) real_minus_steady_ = offset;
   return instant + *real_minus_steady_;
 }
 

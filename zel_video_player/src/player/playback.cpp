@@ -152,6 +152,10 @@ FramePacer Playback::pacer(double rate) const {
   });
 }
 
+Clock::Time Playback::stamp_for(const FramePacer& frame_pacer) {
+  return Clock::Time(stamps_.next(clock_.stamp_of(frame_pacer.due()).count()));
+}
+
 // A rate that is not a finite number is as good as none reported.
 double Playback::video_rate(double reported_fps) {
   if (!std::isfinite(reported_fps)) return IMAGE_RATE_FLOOR;
@@ -201,7 +205,7 @@ bool Playback::play_video_at(const std::string& video_name, int location, const 
     decoded = frame;
     if (turn != UprightTurn::none) turn_upright(stored, turn, frame_->pixels);
     if (frames == 0) playback_began(video_name, MediaKind::video);
-    sink_.send_frame(*frame_, clock_.stamp_of(frame_pacer.due()));
+    sink_.send_frame(*frame_, stamp_for(frame_pacer));
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
@@ -241,7 +245,7 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
   if (n > 0) playback_began(still_name, MediaKind::still);
   const std::int64_t open_ahead_after = n - open_ahead_lead(fps);
   for (std::int64_t i = 0; i < n; ++i) {
-    sink_.send_still(*still, clock_.stamp_of(frame_pacer.due()));
+    sink_.send_still(*still, stamp_for(frame_pacer));
     ++frames_sent_;
     if (next && i + 1 == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
     frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });

@@ -31,7 +31,7 @@ class FrameSink {
   // A buffer for the next frame, `width` by `height`: `spent`, the one sent last (or none), written
   // over where nothing else holds what it sent any more.
   virtual FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) = 0;
-  // Sends the frame decoded into `frame`, stamped `stamp` (Clock::stamp_of the time it was due).
+  // Sends the frame decoded into `frame`, stamped `stamp`: when it was due, and its own.
   virtual void send_frame(FrameBuffer& frame, Clock::Time stamp) = 0;
 
   // A still goes out many times over the same pixels: it is made once here...

@@ -8,6 +8,7 @@
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/frame_pacer.h"
 #include "zel_video_player/player/frame_sink.h"
+#include "zel_video_player/player/frame_stamps.h"
 #include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/repeat_filter.h"
@@ -56,6 +57,8 @@ class Playback {
   void play_clip(const std::string& clip_name, int location, const std::string& next);
   void open_ahead(const std::string& clip_name);
   FramePacer pacer(double rate) const;
+  // The stamp of the frame `frame_pacer` has due now.
+  Clock::Time stamp_for(const FramePacer& frame_pacer);
   // `next`, when given, is opened ahead shortly before this clip ends.
   bool play_video_at(const std::string& video_name, int location, const std::string* next);
   bool play_still_at(const std::string& still_name, double duration, double fps, int location,
@@ -75,6 +78,7 @@ class Playback {
   // The last video frame sent, written over by the next one: only this thread holds it.
   FrameBufferPtr frame_;
   std::uint64_t frames_sent_ = 0;  // tells a pass that showed nothing
+  FrameStamps stamps_;
   RepeatFilter failure_reports_;
   std::set<std::string> damage_reported_;
   ClipOpener clip_opener_;

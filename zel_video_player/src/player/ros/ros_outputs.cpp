@@ -57,9 +57,9 @@ void RosOutputs::send_frame(FrameBuffer& frame, Clock::Time stamp) {
 // ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
 // subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
 // exactly what it shows, whichever comes first.
-void RosOutputs::publish(OutgoingImage& image, Clock::Time due) {
+void RosOutputs::publish(OutgoingImage& image, Clock::Time frame_stamp) {
   ros::Time stamp;
-  stamp.fromNSec(static_cast<std::uint64_t>(std::max<std::int64_t>(0, stamps_.next(due.count()))));
+  stamp.fromNSec(static_cast<std::uint64_t>(std::max<Clock::Time::rep>(0, frame_stamp.count())));
   image.stamp(stamp);
   last_published_.store(image.message().get());
   image.publish(raw_pub_);

@@ -6,7 +6,6 @@
 #include <ros/ros.h>
 
 #include "zel_video_player/player/frame_sink.h"
-#include "zel_video_player/player/frame_stamps.h"
 #include "zel_video_player/player/ros/other_transports.h"
 #include "zel_video_player/player/ros/outgoing_image.h"
 #include "zel_video_player/player/ros/player_diagnostics.h"
@@ -35,7 +34,7 @@ class RosOutputs : public FrameSink {
   const void* last_published() const { return last_published_.load(); }
 
  private:
-  void publish(OutgoingImage& image, Clock::Time stamp);
+  void publish(OutgoingImage& image, Clock::Time frame_stamp);
 
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
@@ -45,7 +44,6 @@ class RosOutputs : public FrameSink {
   ros::Publisher now_showing_pub_;
   ros::Publisher frame_media_pub_;
   PlayerDiagnostics& diagnostics_;
-  FrameStamps stamps_;
   std::string showing_;  // the media file each frame's label names
   std::atomic<const void*> last_published_{nullptr};
 };
