@@ -20,6 +20,7 @@
 
 #include <opencv2/videoio.hpp>
 
+#include "support/build_plugins.h"
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/sim_clock.h"
@@ -73,9 +74,7 @@ class CameraToolsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     start_ros_session("camera_tools_test");
-    // Where the nodelet manager finds the player: the package's manifest and the build's libraries.
-    ::setenv("ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH, 1);
-    ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
+    find_plugins_in_this_build();
   }
 
   void SetUp() override {

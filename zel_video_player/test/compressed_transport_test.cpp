@@ -19,6 +19,7 @@
 #include <pluginlib/class_loader.hpp>
 #include <sensor_msgs/CompressedImage.h>
 
+#include "support/build_plugins.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "zel_video_player/player/ros/image_conversion.h"
@@ -81,9 +82,7 @@ class CompressedTransportTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     start_ros_session("compressed_transport_test");
-    // Where pluginlib finds the plugins: the package's manifest and the build's libraries.
-    ::setenv("ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH, 1);
-    ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
+    find_plugins_in_this_build();
   }
 
   // A Publisher of image_transport on `topic`, once its compressed topic has a subscriber.

@@ -15,6 +15,7 @@
 #include <nodelet/loader.h>
 #include <pluginlib/class_loader.hpp>
 
+#include "support/build_plugins.h"
 #include "support/media.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
@@ -32,9 +33,7 @@ class NodeletTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     start_ros_session("nodelet_test");
-    // Where a manager finds the plugin: the package's manifest and the build's libraries.
-    ::setenv("ROS_PACKAGE_PATH", ZEL_PACKAGE_PATH, 1);
-    ::setenv("CMAKE_PREFIX_PATH", ZEL_DEVEL_PREFIX, 1);
+    find_plugins_in_this_build();
   }
 
   // Stills only: "empty" then shows one picture for eight seconds, one message object throughout.
