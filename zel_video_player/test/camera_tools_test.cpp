@@ -175,13 +175,15 @@ TEST_F(CameraToolsTest, ImageProcAndACameraSubscriberTakeTheRemappedCamera) {
         pairs.emplace_back(image, info);
       });
   start_player({"/camera/image:=/front/image_raw"});
-  Process& image_proc = run({ZEL_IMAGE_PROC}, {{"ROS_NAMESPACE", "front"}});
+  // Debian's image_proc, built without a sanitizer, aborts when its publisher loads this build's
+  // sanitized compressed transport.
+  Process* image_proc = ZEL_SANITIZED ? nullptr : &run({ZEL_IMAGE_PROC}, {{"ROS_NAMESPACE", "front"}});
   const auto paired = [&] {
     const std::lock_guard<std::mutex> lock(mutex);
     return pairs;
   };
   ASSERT_TRUE(wait_until(10.0 * TIMING_SLACK, [&] { return !paired().empty(); })) << "no image paired with a camera_info";
-  const bool image_proc_works = mono.wait_for_count(1, 10.0 * TIMING_SLACK);
+  const bool image_proc_works = image_proc != nullptr && mono.wait_for_count(1, 10.0 * TIMING_SLACK);
   mono.clear();
   const std::size_t paired_before = paired().size();
   ros::WallDuration(2.0).sleep();
@@ -195,13 +197,14 @@ TEST_F(CameraToolsTest, ImageProcAndACameraSubscriberTakeTheRemappedCamera) {
     EXPECT_TRUE(std::all_of(info->K.begin(), info->K.end(), [](double k) { return k == 0.0; }));
   }
 
+  if (image_proc == nullptr) GTEST_SKIP() << "image_proc cannot load a sanitized plugin";
   // Debian bullseye's image_proc looks for its own nodelets' library where its package does not
   // put it, and makes nothing from any camera.
-  if (!image_proc_works && image_proc.err().find("Could not find library corresponding to plugin image_proc") !=
+  if (!image_proc_works && image_proc->err().find("Could not find library corresponding to plugin image_proc") !=
                                std::string::npos) {
     GTEST_SKIP() << "this Debian's image_proc cannot load its own nodelets";
   }
-  ASSERT_TRUE(image_proc_works) << image_proc.err();
+  ASSERT_TRUE(image_proc_works) << image_proc->err();
   expect_camera_rate(mono.count(), 2.0);
   for (const auto& image : mono.images()) EXPECT_EQ(stamps.count(image->header.stamp), 1u) << image->header.stamp;
 }
