@@ -1,10 +1,10 @@
 #include "ros_session.h"
 
-#include <geometry_msgs/PoseWithCovarianceStamped.h>
-
 #include <cstdlib>
 #include <memory>
 #include <thread>
+
+#include "zel_video_player/player/ros/pose_conversion.h"
 
 namespace zel::testing {
 
@@ -32,13 +32,8 @@ void start_ros_session(const std::string& node_name) {
 }
 
 void send_pose(const ros::Publisher& poses, double x, double y) {
-  geometry_msgs::PoseWithCovarianceStamped pose;
-  pose.header.frame_id = "map";
-  pose.pose.pose.position.x = x;
-  pose.pose.pose.position.y = y;
-  pose.pose.pose.orientation.w = 1.0;
   wait_until(10.0, [&] { return poses.getNumSubscribers() > 0; });
-  poses.publish(pose);
+  poses.publish(pose_message(x, y));
 }
 
 ImageRecorder::ImageRecorder(const std::string& topic) {
