@@ -248,10 +248,10 @@ TEST_P(ClipFormatsTest, EveryFrameIsTheOneFfmpegDecodesUprightAtTheClipsRate) {
 
   const Clock::Time began = clock_.now();
   playback_.play_video("clip");
-  const std::vector<Sent> sent = sink_.sent();
+  const std::vector<Sent> sent = output_.sent();
 
   EXPECT_EQ(sent.size(), expected.size());
-  const auto events = sink_.events();
+  const auto events = output_.events();
   EXPECT_EQ(std::count_if(events.begin(), events.end(),
                           [](const std::string& event) { return event.find(" is damaged: ") != std::string::npos; }),
             refuses_a_packet(c) ? 1 : 0);

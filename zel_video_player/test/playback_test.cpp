@@ -1,4 +1,4 @@
-// Playback on a clock the test moves and into a sink that records, without a master: the pace,
+// Playback on a clock the test moves and into an output that records, without a master: the pace,
 // the early stops, stills, broken media and the clock's pauses and jumps, exactly.
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ class PlaybackTest : public PlaybackFixture<::testing::Test> {
  protected:
   // Gaps between consecutive frames, in periods of 1/30 s.
   std::vector<double> gaps() const {
-    const auto sent = sink_.sent();
+    const auto sent = output_.sent();
     std::vector<double> result;
     for (std::size_t i = 1; i < sent.size(); ++i) {
       result.push_back(std::chrono::duration<double>(sent[i].at - sent[i - 1].at) / PERIOD_30);
@@ -49,7 +49,7 @@ class PlaybackTest : public PlaybackFixture<::testing::Test> {
   }
 
   std::size_t lines_containing(const std::string& text) const {
-    const auto events = sink_.events();
+    const auto events = output_.events();
     return std::count_if(events.begin(), events.end(),
                          [&](const std::string& line) { return line.find(text) != std::string::npos; });
   }
@@ -65,11 +65,11 @@ TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirt
   };
   for (const Case& c : {Case{1, 12, 30, 1.0}, Case{2, 6, 10, 1.0}, Case{3, 6, 25, 1.0}, Case{4, 8, 60, 0.5}}) {
     SCOPED_TRACE(c.fps);
-    sink_.clear();
+    output_.clear();
     write_clip(folder_ + "cat.mp4", c.clip_code, c.frames, c.fps);
     const Time began = clock_.now();
     EXPECT_TRUE(playback_.play_video("cat"));
-    const auto sent = sink_.sent();
+    const auto sent = output_.sent();
     ASSERT_EQ(sent.size(), static_cast<std::size_t>(c.frames));
     for (std::size_t i = 0; i < sent.size(); ++i) {
       EXPECT_EQ(sent[i].frame.clip_code, c.clip_code);
@@ -80,45 +80,45 @@ TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirt
     // The last frame's period is waited out too, so the next clip keeps the pace.
     EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began) / PERIOD_30, c.frames * c.period_in_thirtieths,
                 1e-6);
-    EXPECT_EQ(sink_.events(), (std::vector<std::string>{"ZEL video player: Playing video cat.mp4", "began cat.mp4"}));
+    EXPECT_EQ(output_.events(), (std::vector<std::string>{"ZEL video player: Playing video cat.mp4", "began cat.mp4"}));
   }
 }
 
 TEST_F(PlaybackTest, AChangeOfPointEndsPlaybackAfterTheCurrentFrameButOneBeforeTheCallIsNotSeen) {
   write_clip(folder_ + "cat.mp4", 1, 30, 30);
   write_still(folder_ + "dog.jpg", 2);
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n == 5) state_.set_location(state_.location() + 1);
   };
   EXPECT_FALSE(playback_.play_video("cat"));
-  EXPECT_EQ(sink_.count(), 5u);
-  sink_.clear();
-  sink_.on_send = [&](std::size_t n) {
+  EXPECT_EQ(output_.count(), 5u);
+  output_.clear();
+  output_.on_send = [&](std::size_t n) {
     if (n == 3) state_.set_location(state_.location() + 1);
   };
   EXPECT_FALSE(playback_.play_still("dog"));
-  EXPECT_EQ(sink_.count(), 3u);
-  sink_.clear();
+  EXPECT_EQ(output_.count(), 3u);
+  output_.clear();
   EXPECT_TRUE(playback_.play_video("cat"));
-  EXPECT_EQ(sink_.count(), 30u);
+  EXPECT_EQ(output_.count(), 30u);
 }
 
 TEST_F(PlaybackTest, AStillIsOneMessageSentDurationTimesRateAtItsRate) {
   write_still(folder_ + "dog.jpg", 2);
   const Time began = clock_.now();
   EXPECT_TRUE(playback_.play_still("dog"));
-  const auto sent = sink_.sent();
+  const auto sent = output_.sent();
   ASSERT_EQ(sent.size(), 240u);
   EXPECT_TRUE(std::all_of(sent.begin(), sent.end(), [](const Sent& s) { return s.still && s.frame.clip_code == 2; }));
   EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 8.0, 1e-6);
-  EXPECT_EQ(sink_.events(), (std::vector<std::string>{"ZEL video player: Playing dog.jpg", "began dog.jpg"}));
+  EXPECT_EQ(output_.events(), (std::vector<std::string>{"ZEL video player: Playing dog.jpg", "began dog.jpg"}));
 
-  sink_.clear();
+  output_.clear();
   EXPECT_TRUE(playback_.play_still("dog", 2.5, 3));
-  EXPECT_EQ(sink_.count(), 7u);
+  EXPECT_EQ(output_.count(), 7u);
   EXPECT_TRUE(playback_.play_still("dog", 0.0));
   EXPECT_TRUE(playback_.play_still("dog", -1.0, 30));
-  EXPECT_EQ(sink_.count(), 7u);
+  EXPECT_EQ(output_.count(), 7u);
   EXPECT_THROW(playback_.play_still("dog", 1.0, 0), std::invalid_argument);
   EXPECT_THROW(playback_.play_still("dog", 1.0, std::nan("")), std::invalid_argument);
 }
@@ -133,7 +133,7 @@ TEST_F(PlaybackTest, BrokenOrMissingMediaShowsNothingAndIsReportedOnce) {
   EXPECT_TRUE(playback_.play_video("dog1"));
   EXPECT_FALSE(playback_.play_still("person"));
   EXPECT_FALSE(playback_.play_still("empty"));
-  EXPECT_EQ(sink_.count(), 0u);
+  EXPECT_EQ(output_.count(), 0u);
   EXPECT_EQ(status_.snapshot(NO_LOCATION, empty_playlist()).media_failures, 6u);
   // The repeat of dog.mp4 is held back; each file's first failure is told.
   EXPECT_EQ(lines_containing("error: "), 5u);
@@ -150,7 +150,7 @@ TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChan
   EXPECT_FALSE(playback_.is_still("empty"));
   state_.set_to_play(std::make_shared<const Playlist>(Playlist{"dog"}));
   state_.set_location(1);
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n == 2) {
       state_.set_to_play(empty_playlist());
       state_.set_location(NO_LOCATION);
@@ -159,7 +159,7 @@ TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChan
   };
   playback_.main_loop();
   std::vector<int> codes;
-  for (const Sent& s : sink_.sent()) codes.push_back(s.frame.clip_code);
+  for (const Sent& s : output_.sent()) codes.push_back(s.frame.clip_code);
   EXPECT_EQ(codes, (std::vector<int>{4, 4, 6, 6, 6, 6}));
 }
 
@@ -167,11 +167,11 @@ TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   // Passes after the first play a clip opened ahead of time, whose first frame was read then.
   write_clip(folder_ + "cat.mp4", 1, 10, 30);
   state_.set_to_play(std::make_shared<const Playlist>(Playlist{"cat"}));
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n == 30) state_.request_stop();
   };
   playback_.main_loop();
-  const auto sent = sink_.sent();
+  const auto sent = output_.sent();
   ASSERT_EQ(sent.size(), 30u);
   for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i % 10)) << i;
 }
@@ -179,7 +179,7 @@ TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
 TEST_F(PlaybackTest, MediaThatVanishesIsRetriedCalmlyReportedOnceAndPlaysAgainWhenBack) {
   write_still(folder_ + "empty.jpg", 6);
   std::atomic<bool> back{false};
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n == 3) fs::remove(folder_ + "empty.jpg");
     if (back && n > 240) state_.request_stop();
   };
@@ -202,33 +202,33 @@ TEST_F(PlaybackTest, APausedClockHoldsTheNextFrameUntilAChangeOfPointOrAStop) {
   write_clip(folder_ + "empty.mp4", 6, 30, 30);
   clock_.pause();
   auto video = std::async(std::launch::async, [&] { return playback_.play_video("cat"); });
-  ASSERT_TRUE(sink_.wait_for_count(1, 5s));
+  ASSERT_TRUE(output_.wait_for_count(1, 5s));
   EXPECT_EQ(video.wait_for(300ms), std::future_status::timeout);
-  EXPECT_EQ(sink_.count(), 1u);
+  EXPECT_EQ(output_.count(), 1u);
   state_.set_location(2);
   ASSERT_EQ(video.wait_for(1s * TIMING_SLACK), std::future_status::ready);
   EXPECT_FALSE(video.get());
 
   auto still = std::async(std::launch::async, [&] { return playback_.play_still("dog"); });
-  ASSERT_TRUE(sink_.wait_for_count(2, 5s));
+  ASSERT_TRUE(output_.wait_for_count(2, 5s));
   state_.set_location(3);
   ASSERT_EQ(still.wait_for(1s * TIMING_SLACK), std::future_status::ready);
   EXPECT_FALSE(still.get());
 
   // The new media's first frame goes out at once, clock or not; a stop ends the wait after it.
   auto loop = std::async(std::launch::async, [&] { playback_.main_loop(); });
-  ASSERT_TRUE(sink_.wait_for_count(3, 5s));
-  EXPECT_EQ(sink_.sent().back().frame.clip_code, 6);
+  ASSERT_TRUE(output_.wait_for_count(3, 5s));
+  EXPECT_EQ(output_.sent().back().frame.clip_code, 6);
   state_.request_stop();
   ASSERT_EQ(loop.wait_for(1s * TIMING_SLACK), std::future_status::ready);
-  EXPECT_EQ(sink_.count(), 3u);
+  EXPECT_EQ(output_.count(), 3u);
 }
 
 TEST_F(PlaybackTest, AClockThatJumpsCountsAfreshFromWhereItLandsWithoutABurst) {
   write_clip(folder_ + "cat.mp4", 1, 12, 30);
   // Back while a frame waits and while one is made, as a looping bag or a reset simulator goes;
   // then forwards by much more than a period.
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n == 3) clock_.jump_during_next_sleep(-600s);
     if (n == 6) clock_.set(clock_.now() - 600s);
     if (n == 9) clock_.jump_during_next_sleep(60s);
@@ -250,20 +250,20 @@ TEST_F(PlaybackTest, AClockThatStepsOverSeveralPeriodsGetsEveryFrameDue) {
   clock_.move_in_ticks(100ms, 250ms);
   const Time began = clock_.now();
   EXPECT_TRUE(playback_.play_video("cat"));
-  EXPECT_EQ(sink_.count(), 30u);
+  EXPECT_EQ(output_.count(), 30u);
   // The last period ends a hair past the tenth tick, so the clock takes one tick more.
   EXPECT_NEAR(std::chrono::duration<double>(clock_.now() - began).count(), 1.05, 0.06);
   // Stamped on the clip's own pace, not the clock's steps.
-  expect_stamps_a_period_apart(sink_.sent(), began, 30);
+  expect_stamps_a_period_apart(output_.sent(), began, 30);
 }
 
 TEST_F(PlaybackTest, FramesSlowerToMakeThanTheirPeriodAreAllSentThenThePaceCountsAfresh) {
   write_clip(folder_ + "cat.mp4", 1, 10, 30);
-  sink_.on_send = [&](std::size_t n) {
+  output_.on_send = [&](std::size_t n) {
     if (n <= 5) clock_.set(clock_.now() + 3 * PERIOD_30);
   };
   EXPECT_TRUE(playback_.play_video("cat"));
-  EXPECT_EQ(sink_.count(), 10u);
+  EXPECT_EQ(output_.count(), 10u);
   const std::vector<double> expected = {3, 3, 3, 3, 3, 1, 1, 1, 1};
   const std::vector<double> measured = gaps();
   ASSERT_EQ(measured.size(), expected.size());

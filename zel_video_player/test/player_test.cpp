@@ -1,4 +1,4 @@
-// The whole player without ROS, on a clock the test moves and into a sink that records: positions
+// The whole player without ROS, on a clock the test moves and into an output that records: positions
 // in, and what shows, what fails and what the camera is told, as the diagnostics and ~now_showing
 // report them.
 #include <gtest/gtest.h>
@@ -34,7 +34,7 @@ class PlayerTest : public ::testing::Test {
   }
 
   void start(const std::string& folder, bool test_points = true) {
-    player_.emplace(Player::Settings{folder, 3, 1.0, test_points}, engine_, listing_, clock_, sink_);
+    player_.emplace(Player::Settings{folder, 3, 1.0, test_points}, engine_, listing_, clock_, output_);
     running_ = std::async(std::launch::async, [this] { player_->run(); });
   }
 
@@ -49,7 +49,7 @@ class PlayerTest : public ::testing::Test {
   }
 
   std::size_t events_equal_to(const std::string& event) const {
-    const auto events = sink_.events();
+    const auto events = output_.events();
     return std::count(events.begin(), events.end(), event);
   }
 
@@ -58,7 +58,7 @@ class PlayerTest : public ::testing::Test {
   RandomEngine engine_{99};
   std::stringstream listing_;
   FakeClock clock_;
-  RecordingSink sink_{clock_};
+  RecordingOutput output_{clock_};
   std::optional<Player> player_;
   std::future<void> running_;
 };
@@ -112,10 +112,10 @@ TEST_F(PlayerTest, MediaFailsWhereTheRobotIsUntilItLeavesAndNothingShowingIsTold
 }
 
 TEST_F(PlayerTest, PointsAreListedAsPlacedAndAStopWhileListingEndsTheStart) {
-  player_.emplace(Player::Settings{folder_, 2, 7.0, false}, engine_, listing_, clock_, sink_);
+  player_.emplace(Player::Settings{folder_, 2, 7.0, false}, engine_, listing_, clock_, output_);
   EXPECT_EQ(listing_.str(), "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n");
   EXPECT_EQ(player_->radius(), 7.0);
-  EXPECT_THROW(Player(Player::Settings{folder_, 0, 1.0, true}, engine_, listing_, clock_, sink_, [] { return true; }),
+  EXPECT_THROW(Player(Player::Settings{folder_, 0, 1.0, true}, engine_, listing_, clock_, output_, [] { return true; }),
                Interrupted);
 }
 

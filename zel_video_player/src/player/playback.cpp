@@ -81,12 +81,12 @@ std::string seconds_text(Clock::Time time) {
 }  // namespace
 
 Playback::Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
-                   FrameSink& sink, StopRequested outside_stop)
+                   PlaybackOutput& output, StopRequested outside_stop)
     : video_folder_(std::move(video_folder)),
       state_(state),
       status_(status),
       clock_(clock),
-      sink_(sink),
+      output_(output),
       outside_stop_(std::move(outside_stop)),
       failure_reports_(FAILURE_QUIET_PERIOD) {}
 
@@ -107,7 +107,7 @@ void Playback::main_loop() {
     }
     // A pass that showed nothing (broken media) must neither spin nor flood the log. A late
     // subscriber to the latched name must not be told of media that no longer shows.
-    if (status_.showing_nothing()) sink_.now_showing("");
+    if (status_.showing_nothing()) output_.now_showing("");
     wait_unless_point_changes(location, retry_delay.next());
   }
 }
@@ -147,7 +147,7 @@ void Playback::open_ahead(const std::string& clip_name) {
 
 FramePacer Playback::pacer(double rate) const {
   return FramePacer(rate, clock_, [this](Clock::Time from, Clock::Time to) {
-    sink_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " +
+    output_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " +
                    seconds_text(to) + "; frames are paced afresh from there");
   });
 }
@@ -170,7 +170,7 @@ bool Playback::play_video(const std::string& video_name) {
 
 bool Playback::play_video_at(const std::string& video_name, int location, const std::string* next) {
   std::optional<bool> ret;
-  sink_.log_info(LOG_PREFIX + ("Playing video " + video_name + ".mp4"));
+  output_.log_info(LOG_PREFIX + ("Playing video " + video_name + ".mp4"));
   const std::string path = video_path(video_folder_, video_name);
   OpenedClip clip = clip_opener_.take(path);
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
@@ -193,19 +193,19 @@ bool Playback::play_video_at(const std::string& video_name, int location, const 
   std::int64_t frames = 0;
   std::int64_t packets_skipped = 0;
   while (cap->isOpened() && location == state_.location() && !stopping()) {
-    frame_ = sink_.frame_buffer(size.width, size.height, std::move(frame_));
-    cv::Mat& decoded = turn == UprightTurn::none ? frame_->pixels : stored;
+    cv::Mat outgoing = output_.frame_pixels(size.width, size.height);
+    cv::Mat& decoded = turn == UprightTurn::none ? outgoing : stored;
     // A failed read lets go of the image it is given: each read goes into a copy of the buffer's
-    // header, so a read after one keeps writing into the outgoing message.
+    // header, so a read after one keeps writing into the outgoing pixels.
     cv::Mat frame = decoded;
     ret = first_frame_decoded ? cap->retrieve(frame) : cap->read(frame);
     first_frame_decoded = false;
     if (!*ret) ret = read_on_past_damage(*cap, decoded, frame, frames, frame_count, packets_skipped);
     if (!*ret) break;
     decoded = frame;
-    if (turn != UprightTurn::none) turn_upright(stored, turn, frame_->pixels);
+    if (turn != UprightTurn::none) turn_upright(stored, turn, outgoing);
     if (frames == 0) playback_began(video_name, MediaKind::video);
-    sink_.send_frame(*frame_, stamp_for(frame_pacer));
+    output_.send_frame(outgoing, stamp_for(frame_pacer));
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
@@ -230,7 +230,7 @@ bool Playback::play_still(const std::string& still_name, double duration, double
 bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int location,
                              const std::string* next) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
-  sink_.log_info(LOG_PREFIX + ("Playing " + still_name + ".jpg"));
+  output_.log_info(LOG_PREFIX + ("Playing " + still_name + ".jpg"));
   FramePacer frame_pacer = pacer(fps);
   const std::string path = still_path(video_folder_, still_name);
   const cv::Mat frame = read_picture(path);
@@ -239,13 +239,18 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
     return false;
   }
   media_worked(path);
-  // A still may be a phone photo of tens of megabytes: it is let go of as soon as it has played.
-  const FrameBufferPtr still = sink_.still_buffer(frame);
   const std::int64_t n = publication_count(duration, fps);
   if (n > 0) playback_began(still_name, MediaKind::still);
-  const std::int64_t open_ahead_after = n - open_ahead_lead(fps);
-  for (std::int64_t i = 0; i < n; ++i) {
-    sink_.send_still(*still, stamp_for(frame_pacer));
+  output_.hold_still(frame);
+  const bool played_out = send_still_paced(n, n - open_ahead_lead(fps), frame_pacer, location, next);
+  output_.release_still();
+  return played_out;
+}
+
+bool Playback::send_still_paced(std::int64_t publications, std::int64_t open_ahead_after, FramePacer& frame_pacer,
+                                int location, const std::string* next) {
+  for (std::int64_t i = 0; i < publications; ++i) {
+    output_.send_still(stamp_for(frame_pacer));
     ++frames_sent_;
     if (next && i + 1 == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
     frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });
@@ -259,13 +264,13 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
 // The name goes out before the first frame, so it never announces media that fails; the clip no
 // longer fails once it shows.
 void Playback::playback_began(const std::string& clip_name, MediaKind kind) {
-  sink_.now_showing(status_.playback_began(clip_name, kind));
+  output_.now_showing(status_.playback_began(clip_name, kind));
 }
 
 // Once: a damaged clip still plays, over and over, and says the same each time.
 void Playback::report_damage(const std::string& path, std::int64_t packets_skipped) {
   if (!damage_reported_.insert(path).second) return;
-  sink_.log_error(LOG_PREFIX + path + " is damaged: " + std::to_string(packets_skipped) +
+  output_.log_error(LOG_PREFIX + path + " is damaged: " + std::to_string(packets_skipped) +
                   " of its packets could not be decoded and were skipped");
 }
 
@@ -276,10 +281,10 @@ void Playback::report_media_failure(const std::string& clip_name, const std::str
   const auto held_back = failure_reports_.admit(path, RepeatFilter::Clock::now());
   if (!held_back) return;
   if (*held_back > 0) {
-    sink_.log_error(LOG_PREFIX + path + " " + problem + " (" + std::to_string(*held_back) +
+    output_.log_error(LOG_PREFIX + path + " " + problem + " (" + std::to_string(*held_back) +
                     " more times since the last report); showing nothing for it");
   } else {
-    sink_.log_error(LOG_PREFIX + path + " " + problem + "; showing nothing for it");
+    output_.log_error(LOG_PREFIX + path + " " + problem + "; showing nothing for it");
   }
 }
 

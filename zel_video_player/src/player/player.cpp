@@ -42,10 +42,10 @@ std::vector<Location> listed_points(const Player::Settings& settings, RandomEngi
 }  // namespace
 
 Player::Player(const Settings& settings, RandomEngine& engine, std::ostream& out, const Clock& clock,
-               FrameSink& sink, StopRequested outside_stop)
+               PlaybackOutput& output, StopRequested outside_stop)
     : engine_(engine),
       tracker_(listed_points(settings, engine, out, outside_stop), settings.radius, N_SAMPLE, state_, engine, out),
-      playback_(settings.video_folder, state_, status_, clock, sink, std::move(outside_stop)) {}
+      playback_(settings.video_folder, state_, status_, clock, output, std::move(outside_stop)) {}
 
 void Player::on_position(double x, double y) {
   const std::lock_guard<std::mutex> lock(engine_mutex_);

@@ -1,6 +1,6 @@
 #pragma once
 
-// A clock the test moves and a sink that records, to run the playback engine without a master.
+// A clock the test moves and an output that records, to run the playback engine without a master.
 
 #include <chrono>
 #include <functional>
@@ -18,8 +18,8 @@
 #include "support/process.h"
 #include "support/timing.h"
 #include "zel_video_player/player/clock.h"
-#include "zel_video_player/player/frame_sink.h"
 #include "zel_video_player/player/playback.h"
+#include "zel_video_player/player/playback_output.h"
 
 namespace zel::testing {
 
@@ -76,31 +76,26 @@ struct Sent {
   Clock::Time stamp;
   FrameIdentity frame;
   bool still;
-  cv::Mat pixels;  // a copy: the sink's buffer is written over by the next frame
+  cv::Mat pixels;  // a copy: the output's memory is written over by the next frame
 };
 
-// Records what playback sends, with the clock's time, and reuses each frame's buffer as the node's
-// sink does; `on_send` lets a test act at the n-th frame (counted from 1), as the robot or the clock
-// would between two frames.
-class RecordingSink : public FrameSink {
+// Records what playback sends, with the clock's time, and reuses each frame's memory as the node's
+// output does; `on_send` lets a test act at the n-th frame (counted from 1), as the robot or the
+// clock would between two frames.
+class RecordingOutput : public PlaybackOutput {
  public:
-  explicit RecordingSink(const Clock& clock) : clock_(clock) {}
+  explicit RecordingOutput(const Clock& clock) : clock_(clock) {}
 
-  FrameBufferPtr frame_buffer(int width, int height, FrameBufferPtr spent) override {
-    FrameBufferPtr buffer = spent ? std::move(spent) : std::make_unique<FrameBuffer>();
-    buffer->pixels.create(height, width, CV_8UC3);
-    given_ = buffer->pixels.data;
-    return buffer;
+  cv::Mat frame_pixels(int width, int height) override {
+    frame_.create(height, width, CV_8UC3);
+    return frame_;
   }
-  void send_frame(FrameBuffer& frame, Clock::Time stamp) override {
-    record(frame.pixels.clone(), stamp, false, frame.pixels.data != given_);
+  void send_frame(const cv::Mat& pixels, Clock::Time stamp) override {
+    record(pixels.clone(), stamp, false, pixels.data != frame_.data);
   }
-  FrameBufferPtr still_buffer(const cv::Mat& picture) override {
-    auto still = std::make_unique<FrameBuffer>();
-    still->pixels = picture.clone();
-    return still;
-  }
-  void send_still(FrameBuffer& still, Clock::Time stamp) override { record(still.pixels, stamp, true); }
+  void hold_still(const cv::Mat& picture) override { still_ = picture.clone(); }
+  void send_still(Clock::Time stamp) override { record(still_, stamp, true); }
+  void release_still() override { still_.release(); }
   void now_showing(const std::string& media_file) override {
     note(media_file.empty() ? "shows nothing" : "began " + media_file);
   }
@@ -128,7 +123,7 @@ class RecordingSink : public FrameSink {
     }
     return this->count() >= count;
   }
-  // Video frames the decoder did not write into the buffer it was given, since the sink was made.
+  // Video frames the decoder did not write into the buffer it was given, since the output was made.
   std::size_t frames_written_elsewhere() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return frames_written_elsewhere_;
@@ -160,20 +155,21 @@ class RecordingSink : public FrameSink {
   }
 
   const Clock& clock_;
-  const unsigned char* given_ = nullptr;  // where the last frame was to be decoded
+  cv::Mat frame_;  // where each frame is to be decoded
+  cv::Mat still_;
   mutable std::mutex mutex_;
   std::vector<Sent> sent_;
   std::size_t frames_written_elsewhere_ = 0;
   std::vector<std::string> events_;
 };
 
-// A playback over a media folder of its own, on the fake clock, into the recording sink; every
-// frame must have been decoded into the buffer the sink gave, the outgoing message's own.
+// A playback over a media folder of its own, on the fake clock, into the recording output; every
+// frame must have been decoded into the memory the output gave, the outgoing message's own.
 template <class TestBase>
 class PlaybackFixture : public TestBase {
  protected:
   void TearDown() override {
-    EXPECT_EQ(sink_.frames_written_elsewhere(), 0u) << "the decoder wrote elsewhere than the buffer it was given";
+    EXPECT_EQ(output_.frames_written_elsewhere(), 0u) << "the decoder wrote elsewhere than the buffer it was given";
   }
 
   TempDir dir_;
@@ -181,8 +177,8 @@ class PlaybackFixture : public TestBase {
   PlayState state_;
   PlayerStatus status_;
   FakeClock clock_;
-  RecordingSink sink_{clock_};
-  Playback playback_{folder_, state_, status_, clock_, sink_};
+  RecordingOutput output_{clock_};
+  Playback playback_{folder_, state_, status_, clock_, output_};
 };
 
 }  // namespace zel::testing

@@ -7,9 +7,9 @@
 #include "zel_video_player/player/clip_opener.h"
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/frame_pacer.h"
-#include "zel_video_player/player/frame_sink.h"
 #include "zel_video_player/player/frame_stamps.h"
 #include "zel_video_player/player/play_state.h"
+#include "zel_video_player/player/playback_output.h"
 #include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/repeat_filter.h"
 #include "zel_video_player/world/stop.h"
@@ -20,7 +20,7 @@ namespace zel {
 // at its own rate (30 a second at least), each still 240 times over eight seconds, switching as
 // soon as the point changes. Frames are paced on `clock`, which may be simulated; the retries of
 // broken media and the quiet periods of its reports are about the real world and stay on wall time.
-// Everything it shows goes to `sink`, and what shows and what fails is kept in `status`. One thread
+// Everything it shows goes to `output`, and what shows and what fails is kept in `status`. One thread
 // plays; any other may change the point or ask for a stop through `state`.
 class Playback {
  public:
@@ -32,11 +32,11 @@ class Playback {
   // The pace of a video whose capture reports `reported_fps`: 0, or not a number, when it cannot tell.
   static double video_rate(double reported_fps);
 
-  // `video_folder` ends in "/". `state`, `status`, `clock` and `sink` must outlive the playback.
+  // `video_folder` ends in "/". `state`, `status`, `clock` and `output` must outlive the playback.
   // `outside_stop` tells of a stop that does not come through `state`, such as the process's own
   // shutdown; it is asked at least ten times a second.
   Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
-           FrameSink& sink, StopRequested outside_stop = [] { return false; });
+           PlaybackOutput& output, StopRequested outside_stop = [] { return false; });
 
   // Plays the current playlist over and over until a stop.
   void main_loop();
@@ -63,6 +63,9 @@ class Playback {
   bool play_video_at(const std::string& video_name, int location, const std::string* next);
   bool play_still_at(const std::string& still_name, double duration, double fps, int location,
                      const std::string* next);
+  // True when every publication was made. `next` is opened ahead after `open_ahead_after` of them.
+  bool send_still_paced(std::int64_t publications, std::int64_t open_ahead_after, FramePacer& frame_pacer,
+                        int location, const std::string* next);
   void playback_began(const std::string& clip_name, MediaKind kind);
   void wait_unless_point_changes(int location, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
@@ -73,10 +76,8 @@ class Playback {
   const PlayState& state_;
   PlayerStatus& status_;
   const Clock& clock_;
-  FrameSink& sink_;
+  PlaybackOutput& output_;
   const StopRequested outside_stop_;
-  // The last video frame sent, written over by the next one: only this thread holds it.
-  FrameBufferPtr frame_;
   std::uint64_t frames_sent_ = 0;  // tells a pass that showed nothing
   FrameStamps stamps_;
   RepeatFilter failure_reports_;

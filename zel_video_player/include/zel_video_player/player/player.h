@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "zel_video_player/player/clock.h"
-#include "zel_video_player/player/frame_sink.h"
 #include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/playback.h"
+#include "zel_video_player/player/playback_output.h"
 #include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/pose_tracking.h"
 #include "zel_video_player/world/locations.h"
@@ -20,7 +20,7 @@ namespace zel {
 
 // The whole player without ROS: the points of interest, where the robot is among them, what plays
 // there and what shows and fails. Positions come in, frames and what the camera shows go out
-// through one sink; the ROS side only wires topics and diagnostics to it.
+// through one output; the ROS side only wires topics and diagnostics to it.
 //
 // Its threads, and what each may touch:
 // - the pose thread calls on_position: it writes the play state and draws from the random
@@ -39,11 +39,11 @@ class Player {
     bool test;  // the four fixed test points instead of random ones
   };
 
-  // Places the points and lists them on `out`. `engine`, `clock` and `sink` must outlive the
+  // Places the points and lists them on `out`. `engine`, `clock` and `output` must outlive the
   // player. `outside_stop` tells of the process's own shutdown; a stop while a great many points
   // are placed or listed throws Interrupted.
   Player(const Settings& settings, RandomEngine& engine, std::ostream& out, const Clock& clock,
-         FrameSink& sink, StopRequested outside_stop = [] { return false; });
+         PlaybackOutput& output, StopRequested outside_stop = [] { return false; });
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 

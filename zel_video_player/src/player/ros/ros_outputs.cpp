@@ -39,20 +39,25 @@ RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& priva
 
 // Straight into the bytes on the wire while only other processes take the frames, and no other
 // transport wants a message to encode.
-FrameBufferPtr RosOutputs::frame_buffer(int width, int height, FrameBufferPtr spent) {
-  const bool only_bytes = !other_transports_.wanted() && OutgoingImage::only_bytes_wanted(raw_pub_);
-  return OutgoingImage::for_frame(width, height, std::move(spent), only_bytes);
+cv::Mat RosOutputs::frame_pixels(int width, int height) {
+  takers_ = image_takers(raw_pub_);
+  const bool bytes_only = takers_.other_processes && !takers_.this_process && !other_transports_.wanted();
+  return frame_.prepare_frame(width, height, bytes_only);
 }
 
-void RosOutputs::send_frame(FrameBuffer& frame, Clock::Time stamp) {
-  OutgoingImage& image = OutgoingImage::of(frame);
-  image.frame_decoded();
-  publish(image, stamp);
+void RosOutputs::send_frame(const cv::Mat& pixels, Clock::Time stamp) {
+  frame_.frame_decoded(pixels);
+  publish(frame_, stamp);
 }
 
-// The raw frames go out through OutgoingImage, which keeps a large picture from starving roscpp's
-// network thread; image_transport's other transports (compressed, theora) get it on a thread of their
-// own when someone subscribes to them.
+void RosOutputs::send_still(Clock::Time stamp) {
+  takers_ = image_takers(raw_pub_);
+  publish(*still_, stamp);
+}
+
+// The bytes for other processes are made here, outside roscpp's topic lock (image_publication.h);
+// image_transport's other transports (compressed, theora) get the message on a thread of their own
+// when someone subscribes to them.
 //
 // ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
 // subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
@@ -61,14 +66,15 @@ void RosOutputs::publish(OutgoingImage& image, Clock::Time frame_stamp) {
   ros::Time stamp;
   stamp.fromNSec(static_cast<std::uint64_t>(std::max<Clock::Time::rep>(0, frame_stamp.count())));
   image.stamp(stamp);
+  if (takers_.other_processes) image.make_bytes();
   last_published_.store(image.message().get());
-  image.publish(raw_pub_);
+  publish_image(raw_pub_, image.message(), image.bytes());
   if (image.message()) other_transports_.offer(image.message());
   if (camera_info_pub_.getNumSubscribers() > 0) {
     std_msgs::Header header;
     header.stamp = stamp;
-    camera_info_pub_.publish(uncalibrated_camera_info(header, static_cast<std::uint32_t>(image.pixels.cols),
-                                                      static_cast<std::uint32_t>(image.pixels.rows)));
+    camera_info_pub_.publish(uncalibrated_camera_info(header, static_cast<std::uint32_t>(image.width()),
+                                                      static_cast<std::uint32_t>(image.height())));
   }
   if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(stamp, showing_));
   diagnostics_.frame_sent();

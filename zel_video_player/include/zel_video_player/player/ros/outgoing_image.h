@@ -1,79 +1,56 @@
 #pragma once
 
-#include <memory>
-
 #include <opencv2/core.hpp>
-#include <ros/publisher.h>
 #include <ros/serialized_message.h>
+#include <ros/time.h>
 #include <sensor_msgs/Image.h>
-
-#include "zel_video_player/player/frame_sink.h"
 
 namespace zel {
 
-// An image on its way to the image topic: the message, its pixels to decode into, and its bytes for
-// other processes.
-//
-// ros::Publisher::publish serialises a message while holding the topic lock that roscpp's one
-// network thread takes before every round of socket reads and writes. Copying a picture of tens of
-// megabytes takes longer than a frame period, so the publishing thread takes the lock back as soon
-// as it lets go: the network thread starves, nothing reaches a subscriber, pose messages wait, and
-// the serialised copies pile up in the publication's unbounded queue. Here the bytes are made
-// outside that lock, and made once for an image that is published again and again; roscpp's queue
-// of one per connection then drops what a slow connection cannot take yet, and each subscriber
-// gets what its own connection carries.
-class OutgoingImage : public FrameBuffer {
+// An image on its way to the image topic: its message for subscribers in this process, its bytes
+// for the others, and the pixels a decoder writes, in whichever of the two goes out. The memory of
+// one frame is written over by the next where nothing else holds it any more: an in-process
+// subscriber may still hold the message, roscpp the bytes.
+class OutgoingImage {
  public:
-  // A picture, made into its message once.
+  // A video's frames, prepared one by one.
+  OutgoingImage() = default;
+  // A still, made into its message once and sent again and again.
   explicit OutgoingImage(const cv::Mat& picture);
 
-  // Whether the frames published on `publisher` now go only to other processes, as bytes.
-  static bool only_bytes_wanted(const ros::Publisher& publisher);
+  // Pixels to decode the next frame into, `width` by `height`, in the message. With `bytes_only`
+  // they lie straight in the bytes that go on the wire, and there is no message: what a subscriber
+  // in another process needs is the decode and one send, not a copy in between.
+  cv::Mat prepare_frame(int width, int height, bool bytes_only);
 
-  // A frame to decode into, `width` by `height`. The message and the bytes of `spent`, an image
-  // sent before, are written over when nothing else holds them any more and they have the size: an
-  // in-process subscriber may still hold the message, roscpp the bytes. With `only_bytes`, the
-  // frame is decoded straight into the bytes that go on the wire, and there is no message: what a
-  // subscriber in another process needs is the decode and one send, not a copy in between.
-  static std::unique_ptr<OutgoingImage> for_frame(int width, int height, FrameBufferPtr spent,
-                                                  bool only_bytes = false);
-
-  // The outgoing image a buffer is. Throws std::logic_error for any other buffer.
-  static OutgoingImage& of(FrameBuffer& buffer);
-
-  // The pixels are final. A decoder that had to put them elsewhere than the message (the frame's
-  // size changed) has them copied into a message of their own.
-  void frame_decoded();
+  // The frame as decoded: in the pixels prepare_frame gave, or where a decoder had to put it (the
+  // frame's size changed), which are then copied into a message of their own.
+  void frame_decoded(const cv::Mat& pixels);
 
   // Stamps the image for its next publication, in its message and its bytes alike. A message or
   // bytes that someone else still holds (a still's last publication, with an in-process subscriber
-  // or a connection that has not sent it yet) must not change under them: the image is copied
-  // first. A frame decoded for this publication alone is stamped where it lies.
+  // or a connection that has not sent it yet) must not change under them: they are copied first.
   void stamp(const ros::Time& time);
-  const ros::Time& stamp() const { return stamp_; }
 
-  // In-process subscribers get the message itself, as from ros::Publisher::publish. Publishing
-  // again sends the same bytes: the image must not change in between.
-  //
-  void publish(const ros::Publisher& publisher);
-
-  // What goes to other processes: the length, then the message, as roscpp lays them out. Made now
-  // when they are not yet.
-  const ros::SerializedMessage& bytes();
+  // Makes the bytes, when they are not yet.
+  void make_bytes();
 
   // Empty for a frame decoded into its bytes alone.
   sensor_msgs::ImageConstPtr message() const { return in_bytes_ ? nullptr : message_; }
+  // The length, then the message, as roscpp sends them; empty until made.
+  const ros::SerializedMessage& bytes() const { return bytes_made_ ? bytes_ : NO_BYTES; }
+
+  int width() const { return pixels_.cols; }
+  int height() const { return pixels_.rows; }
 
  private:
-  OutgoingImage() = default;
+  static const ros::SerializedMessage NO_BYTES;
+
   void show_message_pixels();
-  void lay_out_bytes(int width, int height);
-  // A message of the frame's own, for those who take messages, when it lies only in its bytes.
-  void make_message();
 
   sensor_msgs::ImagePtr message_;
-  ros::Time stamp_;
-  ros::SerializedMessage bytes_;  // made at the first publication that goes to another process
+  ros::SerializedMessage bytes_;
+  cv::Mat pixels_;  // where the image's pixels lie, in the message or in the bytes
   bool bytes_made_ = false;
   bool in_bytes_ = false;  // the pixels lie in the bytes, and the message is only kept to be reused
 };
