@@ -33,12 +33,12 @@ TEST(PlayerStatusTest, MediaFailsOnlyWhereItFailedWhileInThePlaylistAndUntilItPl
 TEST(PlayerStatusTest, WhatShowsIsTheMediaThatBeganUntilAPassShowsNothingWhichIsToldOnce) {
   PlayerStatus status;
   EXPECT_EQ(*status.showing(), "");
-  EXPECT_FALSE(status.showing_nothing()) << "nothing showed yet";
+  EXPECT_FALSE(status.end_showing()) << "nothing showed yet";
   status.playback_began("dog", MediaKind::still);
   EXPECT_EQ(*status.showing(), "dog.jpg");
   EXPECT_EQ(status.snapshot(0, playlist_of({"dog"})).showing, "dog.jpg");
-  EXPECT_TRUE(status.showing_nothing());
-  EXPECT_FALSE(status.showing_nothing());
+  EXPECT_TRUE(status.end_showing());
+  EXPECT_FALSE(status.end_showing());
   EXPECT_EQ(*status.showing(), "");
 
   status.clip_started(true);

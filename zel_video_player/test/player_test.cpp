@@ -34,7 +34,7 @@ class PlayerTest : public ::testing::Test {
   }
 
   void start(const std::string& folder, bool test_points = true) {
-    player_.emplace(Player::Settings{folder, 3, 1.0, test_points}, engine_, listing_, clock_, output_);
+    player_.emplace(Settings{test_points, 3, 1.0, folder}, engine_, listing_, clock_, output_);
     running_ = std::async(std::launch::async, [this] { player_->run(); });
   }
 
@@ -112,10 +112,10 @@ TEST_F(PlayerTest, MediaFailsWhereTheRobotIsUntilItLeavesAndNothingShowingIsTold
 }
 
 TEST_F(PlayerTest, PointsAreListedAsPlacedAndAStopWhileListingEndsTheStart) {
-  player_.emplace(Player::Settings{folder_, 2, 7.0, false}, engine_, listing_, clock_, output_);
+  player_.emplace(Settings{false, 2, 7.0, folder_}, engine_, listing_, clock_, output_);
   EXPECT_EQ(listing_.str(), "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n");
   EXPECT_EQ(player_->radius(), 7.0);
-  EXPECT_THROW(Player(Player::Settings{folder_, 0, 1.0, true}, engine_, listing_, clock_, output_, [] { return true; }),
+  EXPECT_THROW(Player(Settings{true, 0, 1.0, folder_}, engine_, listing_, clock_, output_, [] { return true; }),
                Interrupted);
 }
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "zel_video_player/world/media_folder.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {
@@ -11,10 +12,8 @@ std::optional<std::string> check_paths(const std::string& video_folder) {
   std::vector<std::string> names(OBJECT_LIST.begin(), OBJECT_LIST.end());
   names.emplace_back(EMPTY_CLIP);
   for (const auto& name : names) {
-    if (is_regular_file(video_path(video_folder, name))) continue;
-    if (is_regular_file(still_path(video_folder, name))) continue;
-    return "Element " + video_folder + name +
-           "{.mp4/.jpg} does not exist! Please add it to the video folder.";
+    if (media_of(video_folder, name)) continue;
+    return "Element " + either_media_path(video_folder, name) + " does not exist! Please add it to the video folder.";
   }
   return std::nullopt;
 }

@@ -1,19 +1,6 @@
 #include "zel_video_player/player/clip_opener.h"
 
-#include <sys/stat.h>
-
 namespace zel {
-
-bool ClipOpener::FileStamp::operator==(const FileStamp& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
-std::optional<ClipOpener::FileStamp> ClipOpener::stamp_of(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim};
-}
 
 OpenedClip ClipOpener::open(const std::string& path, bool decode_first_frame) {
   OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG)};
@@ -58,7 +45,7 @@ void ClipOpener::open_ahead(const std::string& path) {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (ahead->dropped) return;
     }
-    auto stamp = stamp_of(ahead->path);
+    auto stamp = file_stamp(ahead->path);
     OpenedClip clip = open(ahead->path, true);
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -97,7 +84,7 @@ OpenedClip ClipOpener::take(const std::string& path) {
   clip->was_ready = was_ready;
   const std::optional<FileStamp> opened_stamp = ahead->stamp;
   lock.unlock();
-  const std::optional<FileStamp> now_stamp = stamp_of(path);
+  const std::optional<FileStamp> now_stamp = file_stamp(path);
   if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return std::move(*clip);
   release_later(std::move(clip->capture));
   return open_when_due(path);

@@ -16,8 +16,8 @@ Clock::Time SteadyClock::stamp_of(Time instant) const {
   return instant + *real_minus_steady_;
 }
 
-void SteadyClock::sleep_toward(Time deadline, const PlayState& state, int from) const {
-  state.wait_for_location_change(from, std::clamp<Time>(deadline - now(), Time::zero(), LONGEST_SLEEP));
+std::chrono::nanoseconds SteadyClock::wait_toward(Time deadline) const {
+  return std::clamp<Time>(deadline - now(), Time::zero(), LONGEST_SLEEP);
 }
 
 }  // namespace zel

@@ -29,7 +29,7 @@ void FramePacer::wait_out_frame(const PlayState& state, int location, const Stop
   Time deadline = next_deadline(now);
   const bool slept = now < deadline;
   while (now < deadline && state.location() == location && !stopping()) {
-    clock_.sleep_toward(deadline, state, location);
+    state.wait_for_location_change(location, clock_.wait_toward(deadline));
     const Time woke = clock_.now();
     if (woke < now) {
       restart_after_going_back(now, woke);

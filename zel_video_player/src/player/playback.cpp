@@ -107,7 +107,7 @@ void Playback::main_loop() {
     }
     // A pass that showed nothing (broken media) must neither spin nor flood the log. A late
     // subscriber to the latched name must not be told of media that no longer shows.
-    if (status_.showing_nothing()) output_.now_showing("");
+    if (status_.end_showing()) output_.now_showing("");
     wait_unless_point_changes(location, retry_delay.next());
   }
 }
@@ -128,12 +128,13 @@ void Playback::wait_unless_point_changes(int location, std::chrono::steady_clock
 // The pass's own point, not the one read anew: a robot arriving just before this call must not see
 // the playlist of where it was play out at its new point.
 void Playback::play_clip(const std::string& clip_name, int location, const std::string& next) {
-  if (is_still(clip_name)) {
+  const std::optional<MediaKind> media = media_of(video_folder_, clip_name);
+  if (media == MediaKind::still) {
     play_still_at(clip_name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, location, &next);
-  } else if (is_regular_file(video_path(video_folder_, clip_name))) {
+  } else if (media == MediaKind::video) {
     play_video_at(clip_name, location, &next);
   } else {
-    report_media_failure(clip_name, video_folder_ + clip_name + "{.mp4/.jpg}", "is missing");
+    report_media_failure(clip_name, either_media_path(video_folder_, clip_name), "is missing");
   }
 }
 
@@ -142,7 +143,9 @@ void Playback::play_clip(const std::string& clip_name, int location, const std::
 // go. Never before the current clip's first frame is out: it may be the very file (a playlist of
 // one), and the opening would take the CPU from that frame.
 void Playback::open_ahead(const std::string& clip_name) {
-  if (!is_still(clip_name)) clip_opener_.open_ahead(video_path(video_folder_, clip_name));
+  if (media_of(video_folder_, clip_name) == MediaKind::video) {
+    clip_opener_.open_ahead(video_path(video_folder_, clip_name));
+  }
 }
 
 FramePacer Playback::pacer(double rate) const {
@@ -170,7 +173,7 @@ bool Playback::play_video(const std::string& video_name) {
 
 bool Playback::play_video_at(const std::string& video_name, int location, const std::string* next) {
   std::optional<bool> ret;
-  output_.log_info(LOG_PREFIX + ("Playing video " + video_name + ".mp4"));
+  output_.log_info(LOG_PREFIX + ("Playing video " + media_file_name(video_name, MediaKind::video)));
   const std::string path = video_path(video_folder_, video_name);
   OpenedClip clip = clip_opener_.take(path);
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
@@ -230,7 +233,7 @@ bool Playback::play_still(const std::string& still_name, double duration, double
 bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int location,
                              const std::string* next) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
-  output_.log_info(LOG_PREFIX + ("Playing " + still_name + ".jpg"));
+  output_.log_info(LOG_PREFIX + ("Playing " + media_file_name(still_name, MediaKind::still)));
   FramePacer frame_pacer = pacer(fps);
   const std::string path = still_path(video_folder_, still_name);
   const cv::Mat frame = read_picture(path);

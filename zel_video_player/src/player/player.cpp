@@ -25,14 +25,14 @@ void print_listing(const std::vector<Location>& points, std::ostream& out, const
   }
 }
 
-std::vector<Location> listed_points(const Player::Settings& settings, RandomEngine& engine, std::ostream& out,
+std::vector<Location> listed_points(const Settings& settings, RandomEngine& engine, std::ostream& out,
                                     const StopRequested& stop) {
   std::vector<Location> points;
   if (settings.test) {
     points = test_locations();
     out << LOG_PREFIX << "Test locations:" << std::endl;
   } else {
-    points = gen_locations(settings.n_locations, settings.radius, engine, stop);
+    points = gen_locations(settings.num_locations, settings.radius, engine, stop);
     out << LOG_PREFIX << "Generated locations:" << std::endl;
   }
   print_listing(points, out, stop);

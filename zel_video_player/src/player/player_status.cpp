@@ -24,7 +24,7 @@ void PlayerStatus::media_failed(const std::string& clip_name, int location, cons
   std::atomic_store(&failing_, std::shared_ptr<const FailingMedia>(std::move(changed)));
 }
 
-bool PlayerStatus::showing_nothing() {
+bool PlayerStatus::end_showing() {
   if (std::atomic_load(&showing_)->empty()) return false;
   std::atomic_store(&showing_, std::make_shared<const std::string>());
   return true;

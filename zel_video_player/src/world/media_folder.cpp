@@ -2,40 +2,57 @@
 
 #include <sys/stat.h>
 
-#include <optional>
-
 namespace zel {
 namespace {
 
-std::optional<struct stat> stat_following_links(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  return status;
+constexpr const char VIDEO_EXTENSION[] = ".mp4";
+constexpr const char STILL_EXTENSION[] = ".jpg";
+
+bool is_regular_file(const std::string& path) {
+  const std::optional<FileStamp> stamp = file_stamp(path);
+  return stamp && stamp->regular;
 }
 
 }  // namespace
 
 std::string media_file_name(const std::string& clip_name, MediaKind kind) {
-  return clip_name + (kind == MediaKind::still ? ".jpg" : ".mp4");
+  return clip_name + (kind == MediaKind::still ? STILL_EXTENSION : VIDEO_EXTENSION);
 }
 
 std::string video_path(const std::string& folder, const std::string& clip_name) {
-  return folder + clip_name + ".mp4";
+  return folder + media_file_name(clip_name, MediaKind::video);
 }
 
 std::string still_path(const std::string& folder, const std::string& clip_name) {
-  return folder + clip_name + ".jpg";
+  return folder + media_file_name(clip_name, MediaKind::still);
 }
 
-bool path_exists(const std::string& path) { return stat_following_links(path).has_value(); }
+std::string either_media_path(const std::string& folder, const std::string& clip_name) {
+  return folder + clip_name + "{" + VIDEO_EXTENSION + "/" + STILL_EXTENSION + "}";
+}
 
-bool is_regular_file(const std::string& path) {
-  const auto status = stat_following_links(path);
-  return status && S_ISREG(status->st_mode);
+std::optional<MediaKind> media_of(const std::string& folder, const std::string& clip_name) {
+  if (is_regular_file(still_path(folder, clip_name))) return MediaKind::still;
+  if (is_regular_file(video_path(folder, clip_name))) return MediaKind::video;
+  return std::nullopt;
 }
 
 bool is_still(const std::string& folder, const std::string& clip_name) {
-  return is_regular_file(still_path(folder, clip_name));
+  return media_of(folder, clip_name) == MediaKind::still;
 }
+
+bool FileStamp::operator==(const FileStamp& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+         regular == other.regular;
+}
+
+std::optional<FileStamp> file_stamp(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, S_ISREG(status.st_mode)};
+}
+
+bool path_exists(const std::string& path) { return file_stamp(path).has_value(); }
 
 }  // namespace zel

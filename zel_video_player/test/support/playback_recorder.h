@@ -23,8 +23,9 @@
 
 namespace zel::testing {
 
-// Running, a sleep moves the time on to the deadline at once, or by `tick` when one is set, as a
-// simulator's coarse /clock does, or by a jump the test set for it. Paused, it does not move.
+// Running, each wait moves the time on to the deadline at once, or by `tick` when one is set, as a
+// simulator's coarse /clock does, or by a jump the test set for it. Paused, it does not move, and
+// asks for waits of a millisecond.
 class FakeClock : public Clock {
  public:
   Time now() const override {
@@ -32,16 +33,12 @@ class FakeClock : public Clock {
     return now_;
   }
   Time step() const override { return step_; }
-  void sleep_toward(Time deadline, const PlayState& state, int from) const override {
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      if (running_) {
-        now_ = jump_ ? now_ + *jump_ : tick_ > Time::zero() ? now_ + tick_ : deadline;
-        jump_.reset();
-        return;
-      }
-    }
-    state.wait_for_location_change(from, std::chrono::milliseconds(1));
+  std::chrono::nanoseconds wait_toward(Time deadline) const override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!running_) return std::chrono::milliseconds(1);
+    now_ = jump_ ? now_ + *jump_ : tick_ > Time::zero() ? now_ + tick_ : deadline;
+    jump_.reset();
+    return Time::zero();
   }
 
   void set(Time time) {

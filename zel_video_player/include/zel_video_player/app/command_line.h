@@ -6,15 +6,9 @@
 #include <vector>
 
 #include "zel_video_player/app/command_outcome.h"
+#include "zel_video_player/player/settings.h"
 
 namespace zel {
-
-struct Settings {
-  bool test = false;
-  std::int64_t num_locations = 5;
-  double radius = 1.5;
-  std::string video_folder;
-};
 
 // What the command line asks for: to run with settings, help, or a usage error.
 using ParseOutcome = CommandOutcome<Settings>;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -16,6 +14,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/player/clip_orientation.h"
+#include "zel_video_player/world/media_folder.h"
 
 namespace zel {
 
@@ -54,14 +53,6 @@ class ClipOpener {
   void release_later(std::unique_ptr<cv::VideoCapture> capture);
 
  private:
-  // What tells one version of a file from the next: a file replaced or rewritten differs in one.
-  struct FileStamp {
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-    bool operator==(const FileStamp& other) const;
-  };
   struct Ahead {
     std::string path;
     std::optional<FileStamp> stamp;
@@ -69,7 +60,6 @@ class ClipOpener {
     bool dropped = false;            // let go: the worker does not open it if it has not begun
   };
 
-  static std::optional<FileStamp> stamp_of(const std::string& path);
   static OpenedClip open(const std::string& path, bool decode_first_frame);
   // Opened on the caller's thread, at the moment the clip is due: a pause.
   static OpenedClip open_when_due(const std::string& path);

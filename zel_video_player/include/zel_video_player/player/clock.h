@@ -3,7 +3,6 @@
 #include <chrono>
 #include <optional>
 
-#include "zel_video_player/player/play_state.h"
 
 namespace zel {
 
@@ -21,11 +20,10 @@ class Clock {
   // over several frame periods at once. A move beyond it is a jump.
   virtual Time step() const { return Time::zero(); }
 
-  // Sleeps toward `deadline` of this clock; a change of point away from `from` or a stop request
-  // in `state` ends the sleep at once. It may also end sooner, and within a tenth of a second of
-  // wall time at the latest, so the caller looks at the clock, and at requests that cannot wake
-  // it, again.
-  virtual void sleep_toward(Time deadline, const PlayState& state, int from) const = 0;
+  // How long to wait, in wall time, before looking at this clock again on the way to `deadline`: a
+  // tenth of a second at most, so the caller also looks again at requests that cannot wake it.
+  // The caller's wait ends at once when the robot's point changes.
+  virtual std::chrono::nanoseconds wait_toward(Time deadline) const = 0;
 
   // The time a frame due at `instant` of this clock is stamped with: the instant itself on a
   // simulator's clock, which is ROS time already.
@@ -35,7 +33,7 @@ class Clock {
 class SteadyClock : public Clock {
  public:
   Time now() const override;
-  void sleep_toward(Time deadline, const PlayState& state, int from) const override;
+  std::chrono::nanoseconds wait_toward(Time deadline) const override;
   // The real time, since 1970, of a steady instant. Frames due a period apart must be stamped
   // exactly a period apart, or a recorder that keeps one frame a period drops those that came a
   // hair early: the two clocks' offset is read anew only when it moved by more than a millisecond,

@@ -12,6 +12,7 @@
 #include "zel_video_player/player/playback_output.h"
 #include "zel_video_player/player/player_status.h"
 #include "zel_video_player/player/pose_tracking.h"
+#include "zel_video_player/player/settings.h"
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/world/random.h"
 #include "zel_video_player/world/stop.h"
@@ -32,16 +33,9 @@ namespace zel {
 //   clips it is handed (clip_opener.h).
 class Player {
  public:
-  struct Settings {
-    std::string video_folder;  // ends in "/"
-    std::int64_t n_locations;
-    double radius;
-    bool test;  // the four fixed test points instead of random ones
-  };
-
-  // Places the points and lists them on `out`. `engine`, `clock` and `output` must outlive the
-  // player. `outside_stop` tells of the process's own shutdown; a stop while a great many points
-  // are placed or listed throws Interrupted.
+  // Places the points and lists them on `out`; `settings.video_folder` ends in "/". `engine`,
+  // `clock` and `output` must outlive the player. `outside_stop` tells of the process's own
+  // shutdown; a stop while a great many points are placed or listed throws Interrupted.
   Player(const Settings& settings, RandomEngine& engine, std::ostream& out, const Clock& clock,
          PlaybackOutput& output, StopRequested outside_stop = [] { return false; });
   Player(const Player&) = delete;

@@ -33,9 +33,9 @@ class PlayerStatus {
   // `what` names the path and its problem; `location` is where the robot was, since elsewhere it
   // is not this point's media that fails.
   void media_failed(const std::string& clip_name, int location, const std::string& what);
-  // A whole pass over the playlist showed nothing. True when something had been showing, so the
-  // change is told once.
-  bool showing_nothing();
+  // A whole pass over the playlist showed nothing: nothing shows from now on. True when something
+  // had been showing, so the change is told once.
+  bool end_showing();
   // Whether a clip had been opened ahead, or its opening made a pause.
   void clip_started(bool was_ready);
 

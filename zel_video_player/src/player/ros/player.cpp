@@ -24,7 +24,7 @@ ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_l
     : node_(node),
       private_node_(private_node),
       clock_(make_ros_clock()),
-      player_({video_folder, n_locations, radius, test}, engine, out, *clock_, outputs_, shutting_down) {
+      player_(Settings{test, n_locations, radius, video_folder}, engine, out, *clock_, outputs_, shutting_down) {
   show_points();
   diagnostics_.start(player_);
   // Subscribing last means no pose is handled before every field holds its first value.

@@ -24,13 +24,12 @@ class SimulatedClock : public Clock {
  public:
   Time now() const override { return Time(ros::Time::now().toNSec()); }
   Time step() const override { return SIMULATED_STEP; }
-  void sleep_toward(Time, const PlayState& state, int from) const override {
+  std::chrono::nanoseconds wait_toward(Time) const override {
     const Time seen = now();
     standing_checks_ = seen == last_seen_ ? standing_checks_ + 1 : 0;
     last_seen_ = seen;
-    state.wait_for_location_change(
-        from, std::min<std::chrono::milliseconds>(TICK_CHECK_PERIOD * (1 + standing_checks_ / CHECKS_PER_STEP),
-                                                  SLOWEST_TICK_CHECK));
+    return std::min<std::chrono::milliseconds>(TICK_CHECK_PERIOD * (1 + standing_checks_ / CHECKS_PER_STEP),
+                                               SLOWEST_TICK_CHECK);
   }
 
  private:
