@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install_packages.sh valgrind libbenchmark-dev
 
-scripts/setup.sh
+ZEL_CMAKE_ARGS="${ZEL_CMAKE_ARGS:-} -DZEL_BUILD_BENCHMARKS=ON" scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
 programs="$build_dir/devel/lib/zel_video_player_bench"
 results=bench/results
