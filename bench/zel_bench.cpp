@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -42,22 +41,6 @@ constexpr const char* USAGE =
 std::string value_after(int& i, int argc, char** argv) {
   if (i + 1 >= argc) throw std::invalid_argument(std::string(argv[i]) + " needs a value");
   return argv[++i];
-}
-
-std::string cpu_model() {
-  std::ifstream cpuinfo("/proc/cpuinfo");
-  std::string line;
-  while (std::getline(cpuinfo, line)) {
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-  }
-  return "unknown";
-}
-
-std::string load_average() {
-  std::ifstream file("/proc/loadavg");
-  std::string one, five, fifteen;
-  file >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
 }
 
 int run_benchmarks(int argc, char** argv) {
@@ -94,7 +77,7 @@ int run_benchmarks(int argc, char** argv) {
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
   report.line(format("ZEL video player benchmark, %s", date));
   report.line(format("machine: %ld cores (nproc), %s; load average at start %s", ::sysconf(_SC_NPROCESSORS_ONLN),
-                     cpu_model().c_str(), load_average().c_str()));
+                     zel::testing::cpu_model().c_str(), zel::testing::load_average().c_str()));
   report.line(format("clips: H.264 in MP4 through OpenCV's writer, %d s each, kept in %s", FORMAT_1080_30.seconds,
                      options.clips_root.c_str()));
 
