@@ -4,43 +4,18 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cmath>
 #include <stdexcept>
 #include <string>
 
 #include <opencv2/videoio.hpp>
 
 #include "measures.h"
+#include "zel_video_player/player/clock.h"
+#include "zel_video_player/player/frame_pacer.h"
+#include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/playback.h"
 
 namespace zel::bench {
-namespace {
-
-// The same deadlines as a ROS rate: each period counts from the previous deadline, and a loop
-// that falls more than a period behind starts afresh instead of bursting to catch up.
-class Pacer {
- public:
-  explicit Pacer(double rate) : period_(1.0 / rate), start_(now_seconds()) {}
-
-  void sleep() {
-    const double expected_end = start_ + period_;
-    const double actual_end = now_seconds();
-    start_ = expected_end;
-    if (expected_end <= actual_end) {
-      if (actual_end > expected_end + period_) start_ = actual_end;
-      return;
-    }
-    sleep_until_seconds(expected_end);
-  }
-
- private:
-  double period_;
-  double start_;
-};
-
-}  // namespace
-
 SharedDecodeRecord::SharedDecodeRecord(const std::string& path, bool create) {
   const int fd = ::open(path.c_str(), create ? O_RDWR | O_CREAT | O_TRUNC : O_RDWR, 0600);
   if (fd < 0) throw std::runtime_error("cannot open " + path);
@@ -66,19 +41,24 @@ std::vector<double> SharedDecodeRecord::decode_seconds(std::uint64_t from, std::
 }
 
 void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_t max_frames) {
+  // Paced by the player's own rule on the steady clock, at no point, never asked to stop: only the
+  // decoding differs from the player's loop.
+  const SteadyClock clock;
+  const PlayState state;
+  const StopRequested never = [] { return false; };
   cv::Mat frame;
   std::uint64_t frames = 0;
   while (max_frames == 0 || frames < max_frames) {
     cv::VideoCapture capture(clip, cv::CAP_FFMPEG);
     if (!capture.isOpened()) throw std::runtime_error("cannot open " + clip);
-    Pacer pacer(Playback::video_rate(capture.get(cv::CAP_PROP_FPS)));
+    FramePacer pacer(Playback::video_rate(capture.get(cv::CAP_PROP_FPS)), clock, [](auto, auto) {});
     while (max_frames == 0 || frames < max_frames) {
       const double start = now_seconds();
       if (!capture.read(frame)) break;
       const double decode = now_seconds() - start;
       record.decode_microseconds[frames % DecodeRecord::CAPACITY] = static_cast<std::uint32_t>(decode * 1e6);
       record.frames.store(++frames, std::memory_order_release);
-      pacer.sleep();
+      pacer.wait_out_frame(state, NO_LOCATION, never);
     }
   }
 }

@@ -33,7 +33,7 @@ class SharedDecodeRecord {
   DecodeRecord* record_ = nullptr;
 };
 
-// Decodes the clip over and over as the player does (one capture per pass, paced like its rate),
+// Decodes the clip over and over as the player does (one capture per pass, paced by its pacer),
 // but publishes nothing: the baseline that a published frame is measured against. Stops after
 // `max_frames` frames, or never when it is 0.
 void run_decode_loop(const std::string& clip, DecodeRecord& record, std::uint64_t max_frames);

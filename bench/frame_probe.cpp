@@ -25,7 +25,7 @@ void FrameProbe::on_image(const sensor_msgs::ImageConstPtr& image) {
                               image->step);
   {
     const std::lock_guard<std::mutex> lock(mutex_);
-    frames_.push_back({arrival, mark ? mark->clip_code : -1, mark ? mark->frame_index : -1, image->header.stamp});
+    frames_.push_back({arrival, mark ? mark->clip_code : -1, mark ? mark->frame_index : -1});
   }
   arrived_.notify_all();
 }
@@ -72,25 +72,6 @@ std::uint64_t frames_published(const std::vector<ArrivedFrame>& frames, int clip
     published += static_cast<std::uint64_t>(index_advance(frames[i - 1], frames[i], clip_frames));
   }
   return published;
-}
-
-double regressed_rate(const std::vector<ArrivedFrame>& frames, int clip_frames) {
-  std::vector<double> sent(1, 0.0);
-  for (std::size_t i = 1; i < frames.size(); ++i) {
-    sent.push_back(sent.back() + static_cast<double>(frames_published({frames[i - 1], frames[i]}, clip_frames)));
-  }
-  const double n = static_cast<double>(frames.size());
-  double mean_sent = 0, mean_time = 0;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    mean_sent += sent[i] / n;
-    mean_time += frames[i].seconds / n;
-  }
-  double covariance = 0, variance = 0;
-  for (std::size_t i = 0; i < frames.size(); ++i) {
-    covariance += (sent[i] - mean_sent) * (frames[i].seconds - mean_time);
-    variance += (sent[i] - mean_sent) * (sent[i] - mean_sent);
-  }
-  return covariance > 0 ? variance / covariance : 0;
 }
 
 InterArrivals inter_arrivals(const std::vector<ArrivedFrame>& frames, int clip_frames) {

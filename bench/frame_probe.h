@@ -18,7 +18,6 @@ struct ArrivedFrame {
   double seconds;  // on the benchmark's steady clock
   int clip_code;   // -1 when the frame carries no readable mark
   int frame_index;
-  ros::Time stamp;  // the header's
 };
 
 // A subscriber that notes when each image arrives and which clip frame it shows. It keeps no
@@ -47,10 +46,6 @@ class FrameProbe {
 // Frames the publisher sent from the first to the last of `frames`, told by their indices: a
 // subscriber may miss a frame, the indices do not. `clip_frames` is the length of a looping clip.
 std::uint64_t frames_published(const std::vector<ArrivedFrame>& frames, int clip_frames);
-
-// Frames a second from the slope of arrival time against the publisher's frame count: a late
-// first or last arrival, which moves a count over the window by a frame or two, hardly moves it.
-double regressed_rate(const std::vector<ArrivedFrame>& frames, int clip_frames);
 
 // Intervals in seconds between the arrivals of consecutive frames: within a pass over the clip,
 // and from a pass's last frame to the next pass's first, which also spans reopening the clip.

@@ -12,6 +12,7 @@
 
 #include "measures.h"
 #include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/pose_conversion.h"
 #include "zel_video_player/world/stop.h"
 
 namespace zel::bench {
@@ -123,13 +124,7 @@ void Harness::wait_for_pose_subscriber(const Process& player) {
 }
 
 void Harness::publish_pose(const Location& where) {
-  geometry_msgs::PoseWithCovarianceStamped pose;
-  pose.header.frame_id = MAP_FRAME;
-  pose.header.stamp = ros::Time::now();
-  pose.pose.pose.position.x = where.x;
-  pose.pose.pose.position.y = where.y;
-  pose.pose.pose.orientation.w = 1.0;
-  pose_publisher_.publish(pose);
+  pose_publisher_.publish(zel::pose_message(where.x, where.y, 0.0, ros::Time::now()));
 }
 
 }  // namespace zel::bench

@@ -38,10 +38,7 @@ struct BenchOptions {
   int windows = 3;
   double window_seconds = 3.0;
   int switches = 40;
-  int truth_switches = 2000;
   double soak_seconds = 60.0;
-  int callgrind_frames = 60;  // 0 skips the callgrind runs
-  int most_players = 24;      // the fleet runs stop here even when every player keeps its rate
 };
 
 // Throws Interrupted once the user has asked the benchmark to stop.

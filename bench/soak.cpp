@@ -39,7 +39,7 @@ SoakRun soak(Harness& harness, const ClipFormat& format) {
       next_pose += SOAK_POSE_PERIOD;
     }
     if (now >= next_sample) {
-      run.samples.push_back({now - start, memory_use(player->pid()), open_descriptors(player->pid())});
+      run.samples.push_back({now - start, memory_use(player->pid()), zel::testing::open_descriptor_count(player->pid())});
       next_sample += 1.0;
     }
     pause_for(std::max(0.0, std::min(next_pose, next_sample) - now_seconds()));
@@ -110,13 +110,13 @@ void report_soak(Report& report, const SoakRun& soak) {
                      verdict(growth < GROWTH_TARGET_BYTES).c_str()));
   report.line(figure_line("anonymous", &MemoryUse::anonymous_bytes));
   report.line(figure_line("resident", &MemoryUse::resident_bytes));
-  int fewest = settled.front().descriptors;
-  int most_descriptors = fewest;
+  std::size_t fewest = settled.front().descriptors;
+  std::size_t most_descriptors = fewest;
   for (const auto& sample : settled) {
     fewest = std::min(fewest, sample.descriptors);
     most_descriptors = std::max(most_descriptors, sample.descriptors);
   }
-  report.line(format("   open descriptors after warm-up %d, at the end %d, between %d and %d throughout   target constant: %s",
+  report.line(format("   open descriptors after warm-up %zu, at the end %zu, between %zu and %zu throughout   target constant: %s",
                      settled.front().descriptors, settled.back().descriptors, fewest, most_descriptors,
                      verdict(fewest == most_descriptors).c_str()));
 }

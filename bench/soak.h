@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,7 +15,7 @@ namespace zel::bench {
 struct SoakSample {
   double seconds;
   MemoryUse memory;
-  int descriptors;
+  std::size_t descriptors;
 };
 
 struct SoakRun {

@@ -1,7 +1,5 @@
 // The player's benchmark: cost per frame against decoding alone, pacing, switch latency, memory
-// over a soak, cost with several subscribers, seams between passes, one nodelet manager against
-// two processes, players per machine, how much faster than real time it follows a simulated
-// clock, whether a consumer can tell which media each frame shows, and what compressed frames
+// over a soak, cost with several subscribers, seams between passes, and what compressed frames
 // weigh and cost. Every figure is printed beside its baseline.
 // The same program also plays the two helper roles it starts as child processes.
 #include <sys/prctl.h>
@@ -12,24 +10,16 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "callgrind.h"
 #include "compressed.h"
 #include "cost.h"
 #include "decode_loop.h"
-#include "fleet.h"
-#include "ground_truth.h"
 #include "harness.h"
-#include "nodelet_comparison.h"
-#include "plot.h"
 #include "report.h"
 #include "seams.h"
-#include "sim_time.h"
 #include "soak.h"
 #include "subscriber.h"
 #include "switches.h"
@@ -43,9 +33,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* USAGE =
     "usage: zel_bench run --clips FOLDER [--results FOLDER] [--player PROGRAM] [--only PART,...]\n"
-    "                     [--windows N] [--window-seconds S] [--switches N] [--truth-switches N] [--soak-seconds S]\n"
-    "                     [--callgrind-frames N (0 skips)] [--most-players N]\n"
-    "PART is one of cost, subscribers, switch, soak, callgrind, seam, nodelet, fleet, sim, truth, compressed\n"
+    "                     [--windows N] [--window-seconds S] [--switches N] [--soak-seconds S]\n"
+    "PART is one of cost, subscribers, switch, soak, seam, compressed\n"
     "(default: all).\n"
     "Normally started by scripts/bench.sh, which builds, installs what is missing and runs the pose benchmark too.\n";
 
@@ -54,28 +43,12 @@ std::string value_after(int& i, int argc, char** argv) {
   return argv[++i];
 }
 
-std::string cpu_model() {
-  std::ifstream cpuinfo("/proc/cpuinfo");
-  std::string line;
-  while (std::getline(cpuinfo, line)) {
-    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
-  }
-  return "unknown";
-}
-
-std::string load_average() {
-  std::ifstream file("/proc/loadavg");
-  std::string one, five, fifteen;
-  file >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
-
 int run_benchmarks(int argc, char** argv) {
   BenchOptions options;
   options.player_program = ZEL_PROGRAM;
   options.bench_program = fs::read_symlink("/proc/self/exe").string();
   std::string results = "bench/results";
-  std::string only = "cost,subscribers,switch,soak,callgrind,seam,nodelet,fleet,sim,truth,compressed";
+  std::string only = "cost,subscribers,switch,soak,seam,compressed";
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -89,10 +62,7 @@ int run_benchmarks(int argc, char** argv) {
     else if (arg == "--windows") options.windows = std::stoi(value_after(i, argc, argv));
     else if (arg == "--window-seconds") options.window_seconds = std::stod(value_after(i, argc, argv));
     else if (arg == "--switches") options.switches = std::stoi(value_after(i, argc, argv));
-    else if (arg == "--truth-switches") options.truth_switches = std::stoi(value_after(i, argc, argv));
     else if (arg == "--soak-seconds") options.soak_seconds = std::stod(value_after(i, argc, argv));
-    else if (arg == "--callgrind-frames") options.callgrind_frames = std::stoi(value_after(i, argc, argv));
-    else if (arg == "--most-players") options.most_players = std::stoi(value_after(i, argc, argv));
     else throw std::invalid_argument("unknown option " + arg);
   }
   if (options.clips_root.empty()) throw std::invalid_argument("--clips FOLDER is required");
@@ -107,55 +77,30 @@ int run_benchmarks(int argc, char** argv) {
   std::strftime(date, sizeof date, "%Y-%m-%d %H:%M %Z", std::localtime(&now));
   report.line(format("ZEL video player benchmark, %s", date));
   report.line(format("machine: %ld cores (nproc), %s; load average at start %s", ::sysconf(_SC_NPROCESSORS_ONLN),
-                     cpu_model().c_str(), load_average().c_str()));
+                     zel::testing::cpu_model().c_str(), zel::testing::load_average().c_str()));
   report.line(format("clips: H.264 in MP4 through OpenCV's writer, %d s each, kept in %s", FORMAT_1080_30.seconds,
                      options.clips_root.c_str()));
 
   Harness harness(options);
-  // Measured in this order, the soaks and callgrind, the longest, last; reported by section.
+  // Measured in this order, the soaks, the longest, last; reported by section.
   std::vector<CostRun> cost_runs, subscriber_runs, seam_runs;
   std::vector<SwitchRun> switch_runs;
-  std::optional<NodeletRun> nodelet;
-  std::vector<FleetRun> fleet_runs;
-  std::vector<SimRun> sim_runs;
-  std::optional<GroundTruthRun> truth;
   std::vector<CompressedRun> compressed_runs;
   std::vector<SoakRun> soaks;
-  std::vector<CallgrindRun> instruction_runs;
   if (wanted("cost")) cost_runs = measure_costs(harness);
   if (wanted("subscribers")) subscriber_runs = measure_subscriber_counts(harness);
   if (wanted("switch")) switch_runs = measure_switch_latencies(harness);
   if (wanted("seam")) seam_runs = measure_seams(harness);
-  if (wanted("nodelet")) nodelet = compare_nodelet(harness);
-  if (wanted("fleet")) fleet_runs = measure_fleets(harness);
-  if (wanted("sim")) sim_runs = measure_sim_times(harness);
-  if (wanted("truth")) truth = measure_ground_truth(harness);
   if (wanted("compressed")) compressed_runs = measure_compressed(harness);
   if (wanted("soak")) soaks = measure_soaks(harness);
-  if (wanted("callgrind")) instruction_runs = measure_instruction_counts(harness);
 
   if (!cost_runs.empty()) report_costs(report, cost_runs);
-  if (!instruction_runs.empty()) report_instructions(report, instruction_runs);
   if (!cost_runs.empty()) report_pacing(report, cost_runs);
   if (!switch_runs.empty()) report_switches(report, switch_runs);
   if (!soaks.empty()) report_memory(report, cost_runs, soaks);
   if (!subscriber_runs.empty()) report_subscribers(report, subscriber_runs);
   if (!seam_runs.empty()) report_seams(report, seam_runs);
-  if (nodelet) report_nodelet(report, *nodelet);
-  if (!fleet_runs.empty()) report_fleet(report, fleet_runs);
-  if (!sim_runs.empty()) report_sim_time(report, sim_runs);
-  if (truth) report_ground_truth(report, *truth);
   if (!compressed_runs.empty()) report_compressed(report, compressed_runs);
-  if (cost_runs.empty()) return 0;
-
-  const std::string plot = results + "/pacing_and_cost.png";
-  std::vector<CostRun> pacing_runs;
-  for (const auto& run : cost_runs) {
-    if (run.format.height == 1080) pacing_runs.push_back(run);
-  }
-  draw_plot(plot, pacing_runs, cost_runs, instruction_runs);
-  report.line();
-  report.line("plot: " + plot);
   return 0;
 }
 

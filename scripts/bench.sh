@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The player's benchmarks in one command: installs what they need (valgrind, Google Benchmark),
-# builds the project with them, runs them all and prints every figure beside its baseline. The
-# figures and the plot go to bench/results/; bench/README.md explains each one.
+# The player's benchmarks in one command: installs what they need (Google Benchmark), builds the
+# project with them, runs them all and prints every figure beside its baseline. The figures go to
+# bench/results/; bench/README.md explains each one.
 #
 #   scripts/bench.sh                      # about 20 minutes, two 60 s soaks (1080p30, 640x480)
 #   scripts/bench.sh --soak-seconds 600   # the full 10-minute soaks, 18 minutes more
@@ -11,9 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install_packages.sh valgrind libbenchmark-dev
+scripts/install_packages.sh libbenchmark-dev
 
-scripts/setup.sh
+ZEL_CMAKE_ARGS="${ZEL_CMAKE_ARGS:-} -DZEL_BUILD_BENCHMARKS=ON" scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
 programs="$build_dir/devel/lib/zel_video_player_bench"
 results=bench/results

@@ -38,11 +38,12 @@ done
 scripts/install_packages.sh "${packages[@]}"
 
 # catkin's CMake needs Debian's own Python, which may not be the first python3 on PATH.
-# ZEL_BUILD_DIR and ZEL_CMAKE_ARGS select other builds, such as the sanitizer ones.
+# ZEL_BUILD_DIR and ZEL_CMAKE_ARGS select other builds, such as the sanitizer ones. The benchmarks
+# are built only when ZEL_CMAKE_ARGS asks for them, even in a folder where an earlier run did.
 build_dir=${ZEL_BUILD_DIR:-build}
 mkdir -p "$build_dir"
 cmake -S . -B "$build_dir" -DPYTHON_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  ${ZEL_CMAKE_ARGS:-} >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
+  -DZEL_BUILD_BENCHMARKS=OFF ${ZEL_CMAKE_ARGS:-} >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
 cmake --build "$build_dir" -j"$(nproc)" >"$build_dir/build.log" 2>&1 ||
   { tail -n 60 "$build_dir/build.log"; exit 1; }
 echo "Built: $build_dir/devel/lib/zel_video_player/zel_tq0731QX"

@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace zel::testing {
 
@@ -17,17 +19,41 @@ std::string proc_path(pid_t pid, const std::string& entry) {
 }
 }  // namespace
 
-double cpu_seconds(pid_t pid) {
-  std::ifstream stat(proc_path(pid, "stat"));
-  const std::string content((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-  // The command name may hold spaces; the fields after it are counted from its closing bracket.
-  std::istringstream fields(content.substr(content.rfind(')') + 2));
-  std::string field;
-  long ticks = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i) {
-    if (i == 14 || i == 15) ticks += std::stol(field);
-  }
-  return ticks / double(::sysconf(_SC_CLK_TCK));
+ProcessCpu ProcessCpu::operator-(const ProcessCpu& earlier) const {
+  return {user_seconds - earlier.user_seconds, system_seconds - earlier.system_seconds,
+          minor_faults - earlier.minor_faults};
+}
+
+ProcessCpu& ProcessCpu::operator+=(const ProcessCpu& more) {
+  user_seconds += more.user_seconds;
+  system_seconds += more.system_seconds;
+  minor_faults += more.minor_faults;
+  return *this;
+}
+
+ProcessCpu process_cpu(pid_t pid) {
+  std::ifstream file(proc_path(pid, "stat"));
+  std::string text;
+  std::getline(file, text);
+  // The command name may hold spaces and parentheses; the fields after it are counted from its
+  // closing bracket.
+  const auto name_end = text.rfind(')');
+  if (name_end == std::string::npos) throw std::runtime_error("no /proc stat for " + std::to_string(pid));
+  std::istringstream fields(text.substr(name_end + 1));
+  std::vector<std::string> values;
+  for (std::string field; values.size() < 13 && fields >> field;) values.push_back(field);
+  if (values.size() < 13) throw std::runtime_error("short /proc stat for " + std::to_string(pid));
+  // values[0] is field 3 of the file (the state): minflt is field 10, utime 14, stime 15.
+  const double tick = static_cast<double>(::sysconf(_SC_CLK_TCK));
+  return {std::stod(values[11]) / tick, std::stod(values[12]) / tick, std::stoull(values[7])};
+}
+
+double cpu_seconds(pid_t pid) { return process_cpu(pid).seconds(); }
+
+double cpu_over(const Process& process, std::chrono::milliseconds window) {
+  const double before = cpu_seconds(process.pid());
+  std::this_thread::sleep_for(window);
+  return cpu_seconds(process.pid()) - before;
 }
 
 std::size_t open_descriptor_count(pid_t pid) {
@@ -40,12 +66,6 @@ std::size_t open_descriptor_count(pid_t pid) {
   return count;
 }
 
-double cpu_over(const Process& process, std::chrono::milliseconds window) {
-  const double before = cpu_seconds(process.pid());
-  std::this_thread::sleep_for(window);
-  return cpu_seconds(process.pid()) - before;
-}
-
 std::size_t resident_kib(pid_t pid) {
   std::ifstream status(proc_path(pid, "status"));
   std::string line;
@@ -53,6 +73,43 @@ std::size_t resident_kib(pid_t pid) {
     if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6));
   }
   return 0;
+}
+
+MemoryUse MemoryUse::most(const MemoryUse& other) const {
+  return {std::max(resident_bytes, other.resident_bytes), std::max(private_bytes, other.private_bytes),
+          std::max(anonymous_bytes, other.anonymous_bytes)};
+}
+
+MemoryUse memory_use(pid_t pid) {
+  std::ifstream file(proc_path(pid, "smaps_rollup"));
+  MemoryUse use;
+  std::string line;
+  while (std::getline(file, line)) {
+    std::istringstream fields(line);
+    std::string key;
+    std::int64_t kib = 0;
+    if (!(fields >> key >> kib)) continue;
+    if (key == "Rss:") use.resident_bytes += kib * 1024;
+    if (key == "Private_Clean:" || key == "Private_Dirty:") use.private_bytes += kib * 1024;
+    if (key == "Anonymous:") use.anonymous_bytes += kib * 1024;
+  }
+  return use;
+}
+
+std::string cpu_model() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  std::string line;
+  while (std::getline(cpuinfo, line)) {
+    if (line.rfind("model name", 0) == 0) return line.substr(line.find(':') + 2);
+  }
+  return "unknown";
+}
+
+std::string load_average() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  file >> one >> five >> fifteen;
+  return one + " " + five + " " + fifteen;
 }
 
 }  // namespace zel::testing
