@@ -4,33 +4,37 @@
 #include <charconv>
 #include <cstdio>
 
+#include <ros/time.h>
+
+#include "zel_video_player/player/ros/now_showing_conversion.h"
+
 namespace zel::demo {
 namespace {
 
-constexpr std::size_t NANOSECOND_DIGITS = 9;
 constexpr FrameStamp NANOSECONDS_PER_SECOND = 1'000'000'000;
 
-// Digits only: from_chars alone would take a sign or stop short of the end.
-template <typename Number>
-std::optional<Number> digits_value(std::string_view text) {
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  Number value{};
+// The whole of the text, or nothing: from_chars alone would stop short of the end.
+std::optional<std::uint32_t> whole_number(std::string_view text) {
+  std::uint32_t value{};
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
 }  // namespace
 
+// The form of a key is the player's alone: a key is a label's only when the player would have written
+// it for the stamp read from it, so no second definition of the form can drift from the player's.
 std::optional<FrameStamp> frame_label_stamp(std::string_view key) {
   const auto point = key.find('.');
-  if (point == std::string_view::npos || key.size() - point - 1 != NANOSECOND_DIGITS) return std::nullopt;
-  const auto seconds = digits_value<std::uint32_t>(key.substr(0, point));
-  const auto nanoseconds = digits_value<std::uint32_t>(key.substr(point + 1));
-  if (!seconds || !nanoseconds) return std::nullopt;
-  return FrameStamp{*seconds} * NANOSECONDS_PER_SECOND + *nanoseconds;
+  if (point == std::string_view::npos) return std::nullopt;
+  const auto seconds = whole_number(key.substr(0, point));
+  const auto nanoseconds = whole_number(key.substr(point + 1));
+  // ros::Time would carry surplus nanoseconds into the seconds, or throw past their range.
+  if (!seconds || !nanoseconds || *nanoseconds >= NANOSECONDS_PER_SECOND) return std::nullopt;
+  const ros::Time stamp(*seconds, *nanoseconds);
+  if (frame_label_key(stamp) != key) return std::nullopt;
+  return stamp.toNSec();
 }
 
 FrameTruth::FrameTruth(std::size_t kept) : kept_(kept) {}

@@ -1,10 +1,13 @@
 #include "zel_video_player/demo/frame_truth.h"
 
+#include <memory>
+
 #include <string>
 
 #include <gtest/gtest.h>
 #include <ros/time.h>
 
+#include "zel_video_player/demo/camera_record.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel::demo {
@@ -95,6 +98,41 @@ TEST(FrameTruth, KeepsTheLatestFrameWhoseLabelCameInEitherOrder) {
   frames.label(5, "person.mp4");
   EXPECT_EQ(frames.latest()->stamp, 6u);
   EXPECT_EQ(frames.latest()->media, "person.mp4");
+}
+
+// The player's labels, keyed as it keys them, pair the camera's frames, the detector's pictures and
+// its results alike; a key of another form pairs nothing.
+TEST(CameraRecord, PairsFramesPicturesAndResultsWithTheLabelsThePlayerWrites) {
+  using Frame = std::shared_ptr<const int>;
+  CameraRecord<Frame> record(2);
+  const ros::Time first(12, 33333333);
+  const ros::Time second(12, 66666666);
+  EXPECT_EQ(record.keep(false).caption, "the player named no media");
+  EXPECT_FALSE(record.keep(false).frame);
+
+  record.frame(first.toNSec(), std::make_shared<const int>(1));
+  EXPECT_FALSE(record.label("12.33333333", "dog.mp4")) << "not the player's form of that stamp";
+  EXPECT_FALSE(record.has_labelled_frame());
+  EXPECT_TRUE(record.label(frame_label_key(first), "dog.mp4"));
+  ASSERT_TRUE(record.has_labelled_frame());
+  EXPECT_EQ(*record.keep(false).frame, 1);
+  EXPECT_EQ(record.keep(false).caption, "showing dog.mp4");
+  EXPECT_EQ(record.keep(true).caption, "showing dog.mp4; no detector picture counted");
+
+  record.detector_result(second.toNSec(), 2);  // before its label
+  record.detector_view(second.toNSec(), std::make_shared<const int>(2));
+  EXPECT_EQ(*record.keep(true).frame, 1) << "no picture before its label";
+  EXPECT_TRUE(record.label(frame_label_key(second), "person.mp4"));
+  EXPECT_EQ(*record.keep(true).frame, 2);
+  EXPECT_EQ(record.keep(true).caption, "person.mp4: 2 people found");
+  const ScoreTable scores = record.scores();
+  ASSERT_EQ(scores.media.size(), 2u);
+  EXPECT_EQ(scores.media[1].with_people, 1u);
+  EXPECT_EQ(scores.left_out, 0u);
+
+  EXPECT_EQ(detector_view_caption("cat.jpg", 1), "cat.jpg: 1 person found");
+  EXPECT_EQ(detector_view_caption("cat.jpg", 0), "cat.jpg: no people found");
+  EXPECT_EQ(detector_view_caption("cat.jpg", std::nullopt), "cat.jpg: its result missing");
 }
 
 }  // namespace

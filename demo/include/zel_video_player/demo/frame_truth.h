@@ -19,8 +19,8 @@ namespace zel::demo {
 // A frame's header stamp in nanoseconds, as ros::Time::toNSec gives it.
 using FrameStamp = std::uint64_t;
 
-// The stamp a label names: its key, the stamp as roscpp prints it ("12.033333333"). Nothing for a key
-// of any other form, as from a publisher other than the player.
+// The stamp a label names: its key, as the player's frame_label_key writes it ("12.033333333").
+// Nothing for a key the player would not have written, as from another publisher.
 std::optional<FrameStamp> frame_label_stamp(std::string_view key);
 
 struct MediaScore {

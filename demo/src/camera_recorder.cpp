@@ -1,0 +1,122 @@
+#include "camera_recorder.h"
+
+#include <cv_bridge/cv_bridge.h>
+
+#include "tour_say.h"
+#include "zel_video_player/player/names.h"
+
+namespace zel::demo {
+namespace {
+
+// Frames, the camera's or the detector's, waiting for their labels: a second's worth, so frames never
+// pile up unpaired.
+constexpr std::size_t MOST_UNPAIRED = 30;
+
+// Converted only when kept: the player sends thirty frames a second.
+cv::Mat frame_of(const sensor_msgs::ImageConstPtr& image) {
+  if (!image) return {};
+  try {
+    return cv_bridge::toCvCopy(image, "bgr8")->image;
+  } catch (const cv_bridge::Exception& error) {
+    say(std::string("cannot read the camera's frame: ") + error.what());
+    return {};
+  }
+}
+
+}  // namespace
+
+CameraRecorder::CameraRecorder(const std::string& detector_results, const std::string& detector_view)
+    : detecting_(!detector_results.empty()), expect_views_(!detector_view.empty()), record_(MOST_UNPAIRED) {
+  ros::NodeHandle image_node;
+  image_node.setCallbackQueue(&image_queue_);
+  image_subscriber_ = image_node.subscribe(IMAGE_TOPIC, 1, &CameraRecorder::on_image, this);
+  // Labels come on a thread of their own: behind the frames' callbacks, which take long on a loaded
+  // machine, they would fall further behind than the frames kept waiting for them.
+  ros::NodeHandle label_node;
+  label_node.setCallbackQueue(&label_queue_);
+  frame_media_subscriber_ = label_node.subscribe(private_topic_of_default_node(FRAME_MEDIA_TOPIC), 100,
+                                                 &CameraRecorder::on_frame_media, this);
+  // The detector's too, never held up behind the camera's frames.
+  if (detecting_) {
+    ros::NodeHandle detector_node;
+    detector_node.setCallbackQueue(&detector_queue_);
+    detector_results_subscriber_ =
+        detector_node.subscribe(detector_results, 10, &CameraRecorder::on_detector_result, this);
+    if (expect_views_) {
+      detector_view_subscriber_ = detector_node.subscribe(detector_view, 10, &CameraRecorder::on_detector_view, this);
+    }
+    detector_spinner_.start();
+  }
+  image_spinner_.start();
+  label_spinner_.start();
+}
+
+CameraRecorder::~CameraRecorder() {
+  image_spinner_.stop();
+  label_spinner_.stop();
+  detector_spinner_.stop();
+  image_subscriber_.shutdown();
+  frame_media_subscriber_.shutdown();
+  detector_results_subscriber_.shutdown();
+  detector_view_subscriber_.shutdown();
+}
+
+void CameraRecorder::on_image(const sensor_msgs::ImageConstPtr& image) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  latest_image_ = image;
+  record_.frame(image->header.stamp.toNSec(), image);
+}
+
+// A label that names no frame is not the player's: thrown out of the spinner's thread, it would have
+// ended the tour.
+void CameraRecorder::on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  record_.label(label->key, label->value);
+}
+
+// The detector copies each frame's header, stamp and all, into its result and its picture.
+void CameraRecorder::on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  record_.detector_result(result->header.stamp.toNSec(), result->rects.size());
+  have_detector_result_ = true;
+}
+
+void CameraRecorder::on_detector_view(const sensor_msgs::ImageConstPtr& view) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  record_.detector_view(view->header.stamp.toNSec(), view);
+}
+
+bool CameraRecorder::has_labelled_frame() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return record_.has_labelled_frame();
+}
+
+bool CameraRecorder::has_detector_result() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return have_detector_result_;
+}
+
+SheetEntry CameraRecorder::keep(const std::string& title) {
+  CameraRecord<sensor_msgs::ImageConstPtr>::Kept kept;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    kept = record_.keep(expect_views_);
+  }
+  return {frame_of(kept.frame), title, kept.caption};
+}
+
+cv::Mat CameraRecorder::latest_frame() {
+  sensor_msgs::ImageConstPtr image;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    image = latest_image_;
+  }
+  return frame_of(image);
+}
+
+ScoreTable CameraRecorder::scores() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return record_.scores();
+}
+
+}  // namespace zel::demo
