@@ -3,7 +3,6 @@
 // subscriber (image_proc's rectification) pairs each image with the camera_info of its stamp, and a
 // detector's results find their frame by the stamp they copy. Each trusts the stamps alone.
 #include <cv_bridge/cv_bridge.h>
-#include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
 #include <image_transport/image_transport.h>
@@ -26,7 +25,6 @@
 #include "support/sim_clock.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/player/ros/now_showing_conversion.h"
 #include "zel_video_player/world/locations.h"
 
 namespace zel::testing {
@@ -256,7 +254,7 @@ TEST_F(CameraToolsTest, ADetectorsResultsFindTheirFramesLabelByStamp) {
     results.publish(result);
   });
   const Recorder<visualization_msgs::Marker> detections("/detections");
-  const Recorder<diagnostic_msgs::KeyValue> labels("/zel_tq_video/frame_media");
+  const FrameLabels labels;
   {
     nodelet::Loader manager(false);
     ASSERT_TRUE(manager.load("/zel_tq_video", "zel_video_player/ZELVideoPlayerNodelet", {},
@@ -267,15 +265,13 @@ TEST_F(CameraToolsTest, ADetectorsResultsFindTheirFramesLabelByStamp) {
   }
   ros::WallDuration(0.3).sleep();  // results still under way
 
-  std::map<std::string, std::string> media_of;
-  for (const auto& label : labels.messages()) media_of.emplace(label.key, label.value);
   std::set<std::string> shown;
   const auto results_got = detections.messages();
   for (const auto& result : results_got) {
-    const auto label = media_of.find(frame_label_key(result.header.stamp));
-    ASSERT_TRUE(label != media_of.end()) << "no label for the frame stamped " << result.header.stamp;
-    EXPECT_EQ(result.id, clip_code_of(label->second.substr(0, label->second.find('.')))) << label->first;
-    shown.insert(label->second);
+    const std::optional<FrameLabels::Label> label = labels.of(result.header.stamp);
+    ASSERT_TRUE(label) << "no label for the frame stamped " << result.header.stamp;
+    EXPECT_EQ(result.id, label->clip_code) << result.header.stamp;
+    shown.insert(label->media);
   }
   EXPECT_GE(results_got.size(), 45u / TIMING_SLACK);
   EXPECT_GE(shown.size(), 2u) << "empty and the point's clips";

@@ -2,7 +2,6 @@
 // program: the media on the camera now, each frame's label, and the diagnostics.
 #include <cv_bridge/cv_bridge.h>
 #include <diagnostic_msgs/DiagnosticArray.h>
-#include <diagnostic_msgs/KeyValue.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -20,7 +19,6 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/player/ros/now_showing_conversion.h"
 #include "zel_video_player/world/locations.h"
 
 namespace zel::testing {
@@ -107,9 +105,9 @@ TEST_F(StatusTopicsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryP
 TEST_F(StatusTopicsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePointChanges) {
   write_still(media_ + "/dog.jpg", clip_code_of("dog"));
   ImageRecorder images("/camera/image");
-  Recorder<diagnostic_msgs::KeyValue> labels("/zel_tq_video/frame_media");
+  const FrameLabels labels;
   Process& program = start({"--test", "--radius", "1.0"});
-  ASSERT_TRUE(labels.wait_until([](const auto& got) { return !got.empty(); }, 10.0)) << program.err();
+  ASSERT_TRUE(labels.wait_for_any(10.0)) << program.err();
   images.clear();
 
   // In and out of the first point, 10 to 200 ms apart: many a playback ends before its first frame
@@ -124,20 +122,15 @@ TEST_F(StatusTopicsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePo
   ros::WallDuration(0.3).sleep();
   stop(program);
 
-  std::map<std::string, std::string> media_of;
-  for (const auto& label : labels.messages()) {
-    EXPECT_TRUE(media_of.emplace(label.key, label.value).second) << "two frames stamped " << label.key;
-  }
   std::size_t labelled = 0;
   std::set<std::string> shown;
   for (const auto& image : images.images()) {
-    const auto label = media_of.find(frame_label_key(image->header.stamp));
-    if (label == media_of.end()) continue;
+    const std::optional<FrameLabels::Label> label = labels.of(image->header.stamp);
+    if (!label) continue;
     ++labelled;
-    shown.insert(label->second);
-    const std::string clip = label->second.substr(0, label->second.find('.'));
-    EXPECT_EQ(identify(cv_bridge::toCvShare(image, "bgr8")->image).clip_code, clip_code_of(clip))
-        << "frame " << label->first << " labelled " << label->second;
+    shown.insert(label->media);
+    EXPECT_EQ(identify(cv_bridge::toCvShare(image, "bgr8")->image).clip_code, label->clip_code)
+        << "frame " << image->header.stamp << " labelled " << label->media;
   }
   // The last labels may still be on their way when the player stops.
   EXPECT_GE(labelled, images.count() * 99 / 100) << "of " << images.count();

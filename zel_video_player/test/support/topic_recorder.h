@@ -1,13 +1,20 @@
 #pragma once
 
 #include <diagnostic_msgs/DiagnosticArray.h>
+#include <diagnostic_msgs/KeyValue.h>
+#include <gtest/gtest.h>
 #include <ros/ros.h>
 
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "media.h"
+#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel::testing {
 
@@ -66,5 +73,37 @@ inline bool last_status_is(const std::vector<diagnostic_msgs::DiagnosticArray>& 
   const auto* status = find_status(got.back(), name);
   return status && check(*status);
 }
+
+// What the player's labels on ~frame_media say of each frame, found by the stamp the frame carries
+// and a detector copies into its results.
+class FrameLabels {
+ public:
+  struct Label {
+    std::string media;  // the file, as "cat.mp4"
+    int clip_code;      // the test media's code for it
+  };
+
+  explicit FrameLabels(const std::string& node_name = NODE_NAME)
+      : labels_("/" + node_name + "/" + FRAME_MEDIA_TOPIC) {}
+
+  bool wait_for_any(double seconds) const {
+    return labels_.wait_until([](const auto& got) { return !got.empty(); }, seconds);
+  }
+
+  // The label of the frame stamped `stamp`, among those received so far; none when none names it.
+  // A stamp labelled twice fails the test.
+  std::optional<Label> of(const ros::Time& stamp) const {
+    std::map<std::string, std::string> media_of;
+    for (const auto& label : labels_.messages()) {
+      EXPECT_TRUE(media_of.emplace(label.key, label.value).second) << "two frames stamped " << label.key;
+    }
+    const auto label = media_of.find(frame_label_key(stamp));
+    if (label == media_of.end()) return std::nullopt;
+    return Label{label->second, clip_code_of(label->second.substr(0, label->second.find('.')))};
+  }
+
+ private:
+  Recorder<diagnostic_msgs::KeyValue> labels_;
+};
 
 }  // namespace zel::testing
