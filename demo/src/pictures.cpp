@@ -9,7 +9,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel::demo {

@@ -11,7 +11,7 @@
 #include "zel_video_player/app/ros/stop_signals.h"
 #include "zel_video_player/demo/sim_clock.h"
 #include "zel_video_player/demo/sim_clock_options.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace {
 

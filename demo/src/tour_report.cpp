@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "zel_video_player/demo/sample_media.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace zel::demo {
 

@@ -11,7 +11,7 @@
 #include "support/process.h"
 #include "zel_video_player/app/command_line.h"
 #include "zel_video_player/app/media_check.h"
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 
 namespace zel::demo {
 namespace {

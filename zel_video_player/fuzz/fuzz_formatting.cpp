@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "formatting_rules.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 #include <charconv>
 #include <cmath>

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {

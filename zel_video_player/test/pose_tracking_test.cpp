@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {

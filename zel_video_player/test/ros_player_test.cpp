@@ -11,7 +11,7 @@
 #include "support/ros_session.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
-#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/player/ros/zel_video_player.h"
 
 namespace zel::testing {
 namespace {

@@ -2,7 +2,7 @@
 
 #include "zel_video_player/app/argument_parser.h"
 #include "zel_video_player/app/number_text.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace zel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {

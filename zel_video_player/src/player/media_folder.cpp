@@ -1,4 +1,4 @@
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 
 #include <sys/stat.h>
 

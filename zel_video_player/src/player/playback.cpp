@@ -13,7 +13,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/player/retry_delay.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace zel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <numeric>
 
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {

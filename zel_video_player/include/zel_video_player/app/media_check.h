@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 
 namespace zel {
 

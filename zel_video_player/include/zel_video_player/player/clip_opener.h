@@ -14,7 +14,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "zel_video_player/player/clip_orientation.h"
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 
 namespace zel {
 

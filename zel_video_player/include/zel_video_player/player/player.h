@@ -21,16 +21,8 @@ namespace zel {
 
 // The whole player without ROS: the points of interest, where the robot is among them, what plays
 // there and what shows and fails. Positions come in, frames and what the camera shows go out
-// through one output; the ROS side only wires topics and diagnostics to it.
-//
-// Its threads, and what each may touch:
-// - the pose thread calls on_position: it writes the play state and draws from the random
-//   engine, under the engine's lock;
-// - the playing thread calls run (and the play operations of playback()): it reads the play
-//   state, owns the playback engine and every frame it sends, and writes the status;
-// - any thread may call request_stop and read the status, the play state and the points;
-// - playback's clip worker opens the next clip ahead and releases the last; it touches only the
-//   clips it is handed (clip_opener.h).
+// through one output; the ROS side only wires topics and diagnostics to it. Which thread calls
+// what, and what each may touch: the node's one list of its threads, in ros/zel_video_player.h.
 class Player {
  public:
   // Places the points and lists them on `out`; `settings.video_folder` ends in "/". `engine`,

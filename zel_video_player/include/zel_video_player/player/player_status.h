@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "zel_video_player/player/play_state.h"
-#include "zel_video_player/world/media_folder.h"
+#include "zel_video_player/player/media_folder.h"
 
 namespace zel {
 

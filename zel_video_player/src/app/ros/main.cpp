@@ -15,7 +15,7 @@
 #include "zel_video_player/app/ros/master_watch.h"
 #include "zel_video_player/app/media_libraries.h"
 #include "zel_video_player/player/names.h"
-#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/player/ros/zel_video_player.h"
 #include "zel_video_player/world/random.h"
 #include "zel_video_player/app/ros/start_up.h"
 #include "zel_video_player/app/ros/stop_signals.h"

@@ -1,5 +1,5 @@
 #include "zel_video_player/app/ros/master_watch.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 #include <set>
 #include <string>

@@ -1,6 +1,6 @@
 #include "zel_video_player/player/ros/diagnostics_conversion.h"
 
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace zel {
 namespace {

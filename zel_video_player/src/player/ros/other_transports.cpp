@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "zel_video_player/player/names.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 
 namespace zel {
 namespace {

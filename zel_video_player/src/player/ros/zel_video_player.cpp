@@ -1,11 +1,11 @@
-#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/player/ros/zel_video_player.h"
 
 #include <visualization_msgs/MarkerArray.h>
 
 #include "zel_video_player/player/names.h"
 #include "zel_video_player/player/ros/marker_conversion.h"
 #include "zel_video_player/player/ros/ros_clock.h"
-#include "zel_video_player/world/formatting.h"
+#include "zel_video_player/text/formatting.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel {

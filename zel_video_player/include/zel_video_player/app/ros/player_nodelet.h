@@ -5,7 +5,7 @@
 
 #include <nodelet/nodelet.h>
 
-#include "zel_video_player/player/ros/player.h"
+#include "zel_video_player/player/ros/zel_video_player.h"
 #include "zel_video_player/world/random.h"
 
 namespace zel {

@@ -22,14 +22,23 @@ namespace zel {
 // The running node: the ROS-free player (player.h) wired to the pose topic, the image topic and
 // the node's other outputs, and to /diagnostics.
 //
-// Its threads, and what each may touch:
+// The node's threads, and what each may touch (the player's own, player.h, among them):
 // - the pose thread (the program's pose spinner, or a nodelet manager's worker) runs
-//   pose_callback, which hands the position to the player;
-// - the playing thread (the program's main thread, or the nodelet's own) runs main_loop, and with
-//   it the player's playback and every frame and message it sends;
-// - the diagnostics thread reads the player's status and points (player_diagnostics.h);
-// - the player's clip worker touches only the clips it is handed (clip_opener.h);
-// - the program's master watch only registers the node again with a master that restarted.
+//   pose_callback, which hands the position to the player's on_position: it writes the play state
+//   (play_state.h) and draws from the random engine, under the engine's lock;
+// - the playing thread (the program's main thread, or the nodelet's own) runs main_loop, the
+//   player's run: it reads the play state, owns the playback engine, every frame and message it
+//   sends and the memory they are sent from, and writes the player's status;
+// - the clip worker opens the next clip ahead and releases the last; it touches only the clips it
+//   is handed (clip_opener.h);
+// - the encoder thread encodes the latest frame offered for image_transport's compressed or
+//   theora subscribers, and alone publishes on their topics (other_transports.h);
+// - the diagnostics thread, a spinner on a callback queue of its own, reads the player's status
+//   and points, atomics or values replaced whole (player_diagnostics.h);
+// - the program's master watch only registers the node again with a master that restarted
+//   (master_watch.h); a nodelet has none;
+// - any thread may call request_stop; roscpp's own threads only carry messages, and its network
+//   thread is the one a large picture must not starve (image_publication.h).
 class ZELVideoPlayer {
  public:
   // ros::init must have run. `engine` and `out` must outlive the player. Throws Interrupted when
