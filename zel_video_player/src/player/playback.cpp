@@ -151,7 +151,7 @@ void Playback::open_ahead(const std::string& clip_name) {
 FramePacer Playback::pacer(double rate) const {
   return FramePacer(rate, clock_, [this](Clock::Time from, Clock::Time to) {
     output_.log_info(std::string(LOG_PREFIX) + "The clock went back from " + seconds_text(from) + " to " +
-                   seconds_text(to) + "; frames are paced afresh from there");
+                     seconds_text(to) + "; frames are paced afresh from there");
   });
 }
 

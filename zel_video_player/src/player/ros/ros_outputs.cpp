@@ -67,9 +67,10 @@ void RosOutputs::publish(OutgoingImage& image, Clock::Time frame_stamp) {
   stamp.fromNSec(static_cast<std::uint64_t>(std::max<Clock::Time::rep>(0, frame_stamp.count())));
   image.stamp(stamp);
   if (takers_.other_processes) image.make_bytes();
-  last_published_.store(image.message().get());
-  publish_image(raw_pub_, image.message(), image.bytes());
-  if (image.message()) other_transports_.offer(image.message());
+  const sensor_msgs::ImageConstPtr message = image.message();
+  last_published_.store(message.get());
+  publish_image(raw_pub_, message, image.bytes());
+  if (message) other_transports_.offer(message);
   if (camera_info_pub_.getNumSubscribers() > 0) {
     std_msgs::Header header;
     header.stamp = stamp;
