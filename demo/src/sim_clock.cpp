@@ -81,14 +81,15 @@ void SimClock::run() {
       ran_out_ = true;
       return;
     }
+    // Counted before it goes out, so a reader that has heard a message finds it counted.
+    ros_seconds_ = time->toSec();
+    sent_steady_seconds_ = steady_seconds(now);
+    ++messages_;
     rosgraph_msgs::Clock message;
     message.clock = *time;
     lock.unlock();
     publisher_.publish(message);
     lock.lock();
-    ros_seconds_ = time->toSec();
-    sent_steady_seconds_ = steady_seconds(now);
-    ++messages_;
     // A late tick is dropped, not made up for with a burst.
     const double next_tick = std::floor(std::chrono::duration<double>(elapsed).count() * options_.hz) + 1.0;
     const std::chrono::duration<double> due(next_tick / options_.hz);
