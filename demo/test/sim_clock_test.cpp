@@ -18,6 +18,13 @@ namespace {
 
 using Heard = testing::Recorder<rosgraph_msgs::Clock>;
 
+// A sanitizer's build on a busy machine is late for many ticks, and drops them.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr double SLOWEST_RATE_SHARE = 1.0 / 3.0;
+#else
+constexpr double SLOWEST_RATE_SHARE = 0.8;
+#endif
+
 class SimClockTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { testing::start_ros_session("sim_clock_test"); }
@@ -44,7 +51,9 @@ TEST_F(SimClockTest, RunsAtItsSpeedAndRateUntilItStops) {
   // to send, which the reader's own instants would count as speed.
   const double sent_over = after.sent_steady_seconds - before.sent_steady_seconds;
   EXPECT_NEAR((after.ros_seconds - before.ros_seconds) / sent_over, 4.0, 0.05);
-  EXPECT_NEAR(static_cast<double>(after.messages - before.messages) / sent_over, 200.0, 40.0);
+  const double rate = static_cast<double>(after.messages - before.messages) / sent_over;
+  EXPECT_GE(rate, 200.0 * SLOWEST_RATE_SHARE);
+  EXPECT_LE(rate, 240.0) << "late ticks are dropped, never sent in a burst";
 
   // Stopped: not one message more.
   ros::WallDuration(0.3).sleep();

@@ -227,7 +227,10 @@ TEST_F(CameraToolsTest, StampsRiseByAPeriodInTheSimulatedTime) {
   }));
   const double sim_now = SIM_START + (ros::WallTime::now() - clock_started).toSec();
 
-  const auto images = shown.images();
+  auto images = shown.images();
+  // ROS time is zero until the player hears its first /clock: a first frame sent before that, as
+  // a ROS rate sends it, carries that zero.
+  if (images.front()->header.stamp.isZero()) images.erase(images.begin());
   std::vector<sensor_msgs::ImageConstPtr> still;
   std::vector<sensor_msgs::ImageConstPtr> clips;
   for (const auto& image : images) {
