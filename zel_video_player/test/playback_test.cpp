@@ -88,13 +88,13 @@ TEST_F(PlaybackTest, AChangeOfPointEndsPlaybackAfterTheCurrentFrameButOneBeforeT
   write_clip(folder_ + "cat.mp4", 1, 30, 30);
   write_still(folder_ + "dog.jpg", 2);
   output_.on_send = [&](std::size_t n) {
-    if (n == 5) state_.set_location(state_.location() + 1);
+    if (n == 5) state_.move_to(state_.location() + 1, state_.to_play());
   };
   EXPECT_FALSE(playback_.play_video("cat"));
   EXPECT_EQ(output_.count(), 5u);
   output_.clear();
   output_.on_send = [&](std::size_t n) {
-    if (n == 3) state_.set_location(state_.location() + 1);
+    if (n == 3) state_.move_to(state_.location() + 1, state_.to_play());
   };
   EXPECT_FALSE(playback_.play_still("dog"));
   EXPECT_EQ(output_.count(), 3u);
@@ -148,13 +148,9 @@ TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChan
   write_clip(folder_ + "empty.mp4", 6, 3, 30);
   EXPECT_TRUE(playback_.is_still("dog"));
   EXPECT_FALSE(playback_.is_still("empty"));
-  state_.set_to_play(std::make_shared<const Playlist>(Playlist{"dog"}));
-  state_.set_location(1);
+  state_.move_to(1, std::make_shared<const Playlist>(Playlist{"dog"}));
   output_.on_send = [&](std::size_t n) {
-    if (n == 2) {
-      state_.set_to_play(empty_playlist());
-      state_.set_location(NO_LOCATION);
-    }
+    if (n == 2) state_.move_to(NO_LOCATION, empty_playlist());
     if (n == 6) state_.request_stop();
   };
   playback_.main_loop();
@@ -166,7 +162,7 @@ TEST_F(PlaybackTest, TheMainLoopPlaysTheStillWhereANameHasBothAndSwitchesOnAChan
 TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   // Passes after the first play a clip opened ahead of time, whose first frame was read then.
   write_clip(folder_ + "cat.mp4", 1, 10, 30);
-  state_.set_to_play(std::make_shared<const Playlist>(Playlist{"cat"}));
+  state_.move_to(NO_LOCATION, std::make_shared<const Playlist>(Playlist{"cat"}));
   output_.on_send = [&](std::size_t n) {
     if (n == 30) state_.request_stop();
   };
@@ -205,13 +201,13 @@ TEST_F(PlaybackTest, APausedClockHoldsTheNextFrameUntilAChangeOfPointOrAStop) {
   ASSERT_TRUE(output_.wait_for_count(1, 5s));
   EXPECT_EQ(video.wait_for(300ms), std::future_status::timeout);
   EXPECT_EQ(output_.count(), 1u);
-  state_.set_location(2);
+  state_.move_to(2, empty_playlist());
   ASSERT_EQ(video.wait_for(1s * TIMING_SLACK), std::future_status::ready);
   EXPECT_FALSE(video.get());
 
   auto still = std::async(std::launch::async, [&] { return playback_.play_still("dog"); });
   ASSERT_TRUE(output_.wait_for_count(2, 5s));
-  state_.set_location(3);
+  state_.move_to(3, empty_playlist());
   ASSERT_EQ(still.wait_for(1s * TIMING_SLACK), std::future_status::ready);
   EXPECT_FALSE(still.get());
 

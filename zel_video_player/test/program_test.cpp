@@ -1,5 +1,6 @@
 // The whole node as users run it: a real master, the program, a pose publisher and an image
 // subscriber in this process talking to it over TCP.
+#include <cv_bridge/cv_bridge.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
 #include <ros/master.h>
@@ -125,6 +126,56 @@ TEST_F(ProgramTest, LogAndPrintedLinesReachAPipeAsTheyHappenInOrder) {
   const std::string out = program_->out();
   EXPECT_LT(out.find("Using arguments:"), out.find("         test: True"));
   EXPECT_LT(out.find("    4. (10.6, 2.35)"), out.find("Playing video empty.mp4"));
+}
+
+// A robot on a circle's edge, or poses in a burst after a stall: out and back in between two frames
+// is a new arrival, whose playlist starts from its first frame at once.
+TEST_F(ProgramTest, OutAndBackInBetweenTwoFramesStartsTheNewPlaylistAtOnce) {
+  ImageRecorder recorder("/camera/image");
+  start();
+  send_pose(3.75, 3.5);
+  ASSERT_TRUE(program_->wait_for_output("Playlist is now: ", 5s * TIMING_SLACK)) << program_->out();
+  const auto identity_at = [&](std::size_t i) { return identify(cv_bridge::toCvShare(recorder.images()[i], "bgr8")->image); };
+  for (int round = 1; round <= 5; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Mid-clip, so that the old pass going on cannot be mistaken for the new one beginning.
+    ASSERT_TRUE(wait_until(5.0 * TIMING_SLACK, [&] {
+      const std::size_t n = recorder.count();
+      const int frame = n ? identity_at(n - 1).frame_index : -1;
+      return frame >= 2 && frame <= 4;
+    }));
+    const std::size_t before = recorder.count();
+    const FrameIdentity last_old = identity_at(before - 1);
+    const ros::Time sent = ros::Time::now();
+    send_pose(7.2, 9.8);
+    send_pose(3.75, 3.5);
+    std::string last_playlist;
+    ASSERT_TRUE(wait_until(5.0 * TIMING_SLACK, [&] {
+      const auto playlists = lines_containing(program_->out(), "Playlist is now: ['");
+      if (static_cast<int>(playlists.size()) != round + 1) return false;
+      last_playlist = playlists.back();
+      return true;
+    })) << program_->out();
+    const std::size_t name_at = last_playlist.find("['") + 2;
+    const int first_code = clip_code_of(last_playlist.substr(name_at, last_playlist.find('\'', name_at) - name_at));
+    std::size_t first_new = before;
+    ASSERT_TRUE(wait_until(5.0 * TIMING_SLACK, [&] {
+      for (; first_new < recorder.count(); ++first_new) {
+        const FrameIdentity frame = identity_at(first_new);
+        if (frame.clip_code == first_code && frame.frame_index == 0) return recorder.count() >= first_new + 3;
+      }
+      return false;
+    })) << "the new playlist never began";
+    // Only the frame that was going out when the poses came may come between.
+    EXPECT_LE(first_new - before, 1u);
+    for (std::size_t i = before; i < first_new; ++i) {
+      EXPECT_EQ(identity_at(i).clip_code, last_old.clip_code);
+      EXPECT_EQ(identity_at(i).frame_index, last_old.frame_index + 1 + static_cast<int>(i - before));
+    }
+    for (int k = 1; k <= 2; ++k) EXPECT_EQ(identity_at(first_new + k).frame_index, k);
+    const double latency = (recorder.images()[first_new]->header.stamp - sent).toSec();
+    EXPECT_LT(latency, 0.1 * TIMING_SLACK) << "the new playlist began " << latency << " s after the poses";
+  }
 }
 
 TEST_F(ProgramTest, ServesCompressedFramesInItsWorkspaceAndWarnsWhereTheyCannotBeFound) {

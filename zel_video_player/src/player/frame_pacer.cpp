@@ -23,13 +23,13 @@ FramePacer::FramePacer(double hz, const Clock& clock, WentBack went_back)
       catch_up_(std::max(period_, clock.step())),
       period_start_(clock.now()) {}
 
-void FramePacer::wait_out_frame(const PlayState& state, int location, const StopRequested& stopping) {
+void FramePacer::wait_out_frame(const PlayState& state, std::uint64_t change, const StopRequested& stopping) {
   Time now = clock_.now();
   if (now < period_start_) restart_after_going_back(period_start_, now);
   Time deadline = next_deadline(now);
   const bool slept = now < deadline;
-  while (now < deadline && state.location() == location && !stopping()) {
-    state.wait_for_location_change(location, clock_.wait_toward(deadline));
+  while (now < deadline && state.change() == change && !stopping()) {
+    state.wait_for_change(change, clock_.wait_toward(deadline));
     const Time woke = clock_.now();
     if (woke < now) {
       restart_after_going_back(now, woke);

@@ -1,29 +1,40 @@
 #include "zel_video_player/player/play_state.h"
 
+#include <utility>
+
 #include "zel_video_player/world/world.h"
 
 namespace zel {
 
-PlayState::PlayState() : to_play_(empty_playlist()) {}
+Scene PlayState::scene() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return scene_;
+}
 
-void PlayState::set_location(int index) {
-  // Taken so that a waiter between its check and its sleep cannot miss the announcement.
-  const std::lock_guard<std::mutex> lock(change_mutex_);
-  location_.store(index);
+void PlayState::move_to(int location, PlaylistPtr to_play) {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    scene_ = Scene{scene_.change + 1, location, std::move(to_play)};
+  }
+  changed_.notify_all();
 }
 
 void PlayState::request_stop() {
   {
-    const std::lock_guard<std::mutex> lock(change_mutex_);
-    stop_requested_.store(true);
+    const std::lock_guard<std::mutex> lock(mutex_);
+    stop_requested_ = true;
   }
-  location_changed_.notify_all();
+  changed_.notify_all();
 }
 
-bool PlayState::wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const {
-  std::unique_lock<std::mutex> lock(change_mutex_);
-  return location_changed_.wait_for(lock, timeout,
-                                    [&] { return location_.load() != from || stop_requested_.load(); });
+bool PlayState::stop_requested() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return stop_requested_;
+}
+
+bool PlayState::wait_for_change(std::uint64_t from, std::chrono::steady_clock::duration timeout) const {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, timeout, [&] { return scene_.change != from || stop_requested_; });
 }
 
 PlaylistPtr empty_playlist() {

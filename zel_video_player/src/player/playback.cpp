@@ -93,46 +93,46 @@ Playback::Playback(std::string video_folder, const PlayState& state, PlayerStatu
 void Playback::main_loop() {
   RetryDelay retry_delay(FIRST_RETRY_DELAY, LONGEST_RETRY_DELAY);
   while (!stopping()) {
-    const int location = state_.location();
-    const PlaylistPtr playlist = state_.to_play();
+    const Scene scene = state_.scene();
+    const Playlist& playlist = *scene.to_play;
     const std::uint64_t sent_before = frames_sent_;
-    for (std::size_t i = 0; i < playlist->size(); ++i) {
+    for (std::size_t i = 0; i < playlist.size(); ++i) {
       // A stopped player starts no further clip: the process, and its log, may run on for long.
-      if (state_.location() != location || stopping()) break;
-      play_clip((*playlist)[i], location, (*playlist)[(i + 1) % playlist->size()]);
+      if (state_.change() != scene.change || stopping()) break;
+      play_clip(playlist[i], scene.change, playlist[(i + 1) % playlist.size()]);
     }
-    if (frames_sent_ != sent_before || state_.location() != location) {
+    if (frames_sent_ != sent_before || state_.change() != scene.change) {
       retry_delay.reset();
       continue;
     }
     // A pass that showed nothing (broken media) must neither spin nor flood the log. A late
     // subscriber to the latched name must not be told of media that no longer shows.
     if (status_.end_showing()) output_.now_showing("");
-    wait_unless_point_changes(location, retry_delay.next());
+    wait_unless_scene_changes(scene.change, retry_delay.next());
   }
 }
 
 bool Playback::stopping() const { return state_.stop_requested() || outside_stop_(); }
 
-void Playback::wait_unless_point_changes(int location, std::chrono::steady_clock::duration timeout) const {
+void Playback::wait_unless_scene_changes(std::uint64_t change, std::chrono::steady_clock::duration timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
   for (auto now = std::chrono::steady_clock::now(); now < deadline && !stopping();
        now = std::chrono::steady_clock::now()) {
-    if (state_.wait_for_location_change(
-            location, std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
+    if (state_.wait_for_change(change,
+                               std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
       return;
     }
   }
 }
 
-// The pass's own point, not the one read anew: a robot arriving just before this call must not see
+// The pass's own scene, not the one read anew: a robot arriving just before this call must not see
 // the playlist of where it was play out at its new point.
-void Playback::play_clip(const std::string& clip_name, int location, const std::string& next) {
+void Playback::play_clip(const std::string& clip_name, std::uint64_t change, const std::string& next) {
   const std::optional<MediaKind> media = media_of(video_folder_, clip_name);
   if (media == MediaKind::still) {
-    play_still_at(clip_name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, location, &next);
+    play_still_at(clip_name, DEFAULT_STILL_SECONDS, DEFAULT_STILL_RATE, change, &next);
   } else if (media == MediaKind::video) {
-    play_video_at(clip_name, location, &next);
+    play_video_at(clip_name, change, &next);
   } else {
     report_media_failure(clip_name, either_media_path(video_folder_, clip_name), "is missing");
   }
@@ -168,10 +168,10 @@ double Playback::video_rate(double reported_fps) {
 bool Playback::is_still(const std::string& clip_name) const { return zel::is_still(video_folder_, clip_name); }
 
 bool Playback::play_video(const std::string& video_name) {
-  return play_video_at(video_name, state_.location(), nullptr);
+  return play_video_at(video_name, state_.change(), nullptr);
 }
 
-bool Playback::play_video_at(const std::string& video_name, int location, const std::string* next) {
+bool Playback::play_video_at(const std::string& video_name, std::uint64_t change, const std::string* next) {
   std::optional<bool> ret;
   output_.log_info(LOG_PREFIX + ("Playing video " + media_file_name(video_name, MediaKind::video)));
   const std::string path = video_path(video_folder_, video_name);
@@ -195,7 +195,7 @@ bool Playback::play_video_at(const std::string& video_name, int location, const 
       frame_count > 0 ? static_cast<std::int64_t>(frame_count) - open_ahead_lead(rate) : 0;
   std::int64_t frames = 0;
   std::int64_t packets_skipped = 0;
-  while (cap->isOpened() && location == state_.location() && !stopping()) {
+  while (cap->isOpened() && change == state_.change() && !stopping()) {
     cv::Mat outgoing = output_.frame_pixels(size.width, size.height);
     cv::Mat& decoded = turn == UprightTurn::none ? outgoing : stored;
     // A failed read lets go of the image it is given: each read goes into a copy of the buffer's
@@ -212,7 +212,7 @@ bool Playback::play_video_at(const std::string& video_name, int location, const 
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
-    frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });
+    frame_pacer.wait_out_frame(state_, change, [this] { return stopping(); });
   }
   clip_opener_.release_later(std::move(cap));
   if (packets_skipped > 0) report_damage(path, packets_skipped);
@@ -227,10 +227,10 @@ bool Playback::play_video_at(const std::string& video_name, int location, const 
 }
 
 bool Playback::play_still(const std::string& still_name, double duration, double fps) {
-  return play_still_at(still_name, duration, fps, state_.location(), nullptr);
+  return play_still_at(still_name, duration, fps, state_.change(), nullptr);
 }
 
-bool Playback::play_still_at(const std::string& still_name, double duration, double fps, int location,
+bool Playback::play_still_at(const std::string& still_name, double duration, double fps, std::uint64_t change,
                              const std::string* next) {
   if (!(fps > 0) || !std::isfinite(fps)) throw std::invalid_argument("a still needs a positive rate");
   output_.log_info(LOG_PREFIX + ("Playing " + media_file_name(still_name, MediaKind::still)));
@@ -245,19 +245,19 @@ bool Playback::play_still_at(const std::string& still_name, double duration, dou
   const std::int64_t n = publication_count(duration, fps);
   if (n > 0) playback_began(still_name, MediaKind::still);
   output_.hold_still(frame);
-  const bool played_out = send_still_paced(n, n - open_ahead_lead(fps), frame_pacer, location, next);
+  const bool played_out = send_still_paced(n, n - open_ahead_lead(fps), frame_pacer, change, next);
   output_.release_still();
   return played_out;
 }
 
 bool Playback::send_still_paced(std::int64_t publications, std::int64_t open_ahead_after, FramePacer& frame_pacer,
-                                int location, const std::string* next) {
+                                std::uint64_t change, const std::string* next) {
   for (std::int64_t i = 0; i < publications; ++i) {
     output_.send_still(stamp_for(frame_pacer));
     ++frames_sent_;
     if (next && i + 1 == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
-    frame_pacer.wait_out_frame(state_, location, [this] { return stopping(); });
-    if (state_.location() != location) return false;
+    frame_pacer.wait_out_frame(state_, change, [this] { return stopping(); });
+    if (state_.change() != change) return false;
     // A still lasts seconds; without this a Ctrl-C would wait for it to run out.
     if (stopping()) return false;
   }

@@ -42,24 +42,20 @@ PoseTracker::PoseTracker(std::vector<Location> locations, double radius, int n_s
 
 void PoseTracker::on_position(double x, double y) {
   const auto found = find_location(locations_, radius_, x, y);
+  const int was_at = state_.location();
   if (found) {
-    if (state_.location() == *found) return;
+    if (was_at == *found) return;
     print_line("Inside radius of point of interest of location " + std::to_string(*found + 1));
     auto playlist = std::make_shared<const Playlist>(draw_playlist(n_sample_, engine_));
     print_line("Playlist is now: " + format_name_list(*playlist));
-    // The lines first, then the playlist, then the location: playback that sees the new point finds
-    // its playlist already there, and the log tells of the arrival before the first clip it starts.
-    state_.set_to_play(playlist);
-    state_.set_location(*found);
-    state_.announce_change();
+    // The lines before the change: the log tells of the arrival before the first clip it starts.
+    state_.move_to(*found, std::move(playlist));
     return;
   }
-  const bool leaving = state_.location() != NO_LOCATION;
-  if (leaving) print_line("Out of point of interest, playing empty video.");
-  // The playlist first, then the location, so the next pass after the stop already plays "empty".
-  state_.set_to_play(empty_playlist());
-  state_.set_location(NO_LOCATION);
-  if (leaving) state_.announce_change();
+  // Outside already, the scene holds "empty" and no point: there is nothing to replace.
+  if (was_at == NO_LOCATION) return;
+  print_line("Out of point of interest, playing empty video.");
+  state_.move_to(NO_LOCATION, empty_playlist());
 }
 
 void PoseTracker::print_line(const std::string& line) {

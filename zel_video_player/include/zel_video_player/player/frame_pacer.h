@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 
 #include "zel_video_player/player/clock.h"
@@ -24,10 +25,9 @@ class FramePacer {
   // The first period starts now. `clock` must outlive the pacer.
   FramePacer(double hz, const Clock& clock, WentBack went_back);
 
-  // Waits until the current frame's period is over. The robot's arrival somewhere else than at
-  // `location`, or a stop, ends the wait at once, whatever the clock does: the switch is what a
-  // user watches.
-  void wait_out_frame(const PlayState& state, int location, const StopRequested& stopping);
+  // Waits until the current frame's period is over. A change of scene after `change`, or a stop,
+  // ends the wait at once, whatever the clock does: the switch is what a user watches.
+  void wait_out_frame(const PlayState& state, std::uint64_t change, const StopRequested& stopping);
 
   // When the current frame is due, on the clock: the start of its period.
   Time due() const { return period_start_; }

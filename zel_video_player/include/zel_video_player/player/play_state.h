@@ -1,8 +1,8 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -15,39 +15,44 @@ using PlaylistPtr = std::shared_ptr<const Playlist>;
 
 inline constexpr int NO_LOCATION = -1;
 
-// What the pose thread tells the playback thread. Each value is replaced whole and atomically; a
-// stored playlist is never changed, so a reader keeps a consistent list for as long as it holds it.
+PlaylistPtr empty_playlist();
+
+// Where the robot is and what plays there, as one value. `change` counts every arrival and every
+// leaving: a robot out of a point and back in between two frames is back at the same index, yet
+// has a new playlist that must start from its first frame.
+struct Scene {
+  std::uint64_t change = 0;
+  int location = NO_LOCATION;
+  PlaylistPtr to_play = empty_playlist();
+};
+
+// What the pose thread tells the playback thread. The scene is replaced whole under a lock held
+// only to copy or replace it, never while playing; a stored playlist is never changed, so a reader
+// keeps a consistent list for as long as it holds it.
 class PlayState {
  public:
-  PlayState();
+  Scene scene() const;
+  std::uint64_t change() const { return scene().change; }
+  int location() const { return scene().location; }
+  PlaylistPtr to_play() const { return scene().to_play; }
 
-  int location() const { return location_.load(); }
-  void set_location(int index);
-
-  // Wakes the waiters at once; the writer calls it when location and playlist both hold their new
-  // values, so a woken player never starts the old playlist at the new point.
-  void announce_change() { location_changed_.notify_all(); }
+  // The robot arrived at `location`, or left for NO_LOCATION, and `to_play` plays there: a change,
+  // and the waiters wake at once.
+  void move_to(int location, PlaylistPtr to_play);
 
   // Ends every wait, now and later: playback is to stop while the process runs on.
   void request_stop();
-  bool stop_requested() const { return stop_requested_.load(); }
+  bool stop_requested() const;
 
-  // Waits until the location differs from `from`, a stop is requested or the time is up; true
-  // unless the time ran out. The lock behind it is held only while a waiter checks or a writer
-  // stores, never while playing.
-  bool wait_for_location_change(int from, std::chrono::steady_clock::duration timeout) const;
-
-  PlaylistPtr to_play() const { return std::atomic_load(&to_play_); }
-  void set_to_play(PlaylistPtr playlist) { std::atomic_store(&to_play_, std::move(playlist)); }
+  // Waits until the scene's change differs from `from`, a stop is requested or the time is up;
+  // true unless the time ran out.
+  bool wait_for_change(std::uint64_t from, std::chrono::steady_clock::duration timeout) const;
 
  private:
-  std::atomic<int> location_{NO_LOCATION};
-  std::atomic<bool> stop_requested_{false};
-  PlaylistPtr to_play_;
-  mutable std::mutex change_mutex_;
-  mutable std::condition_variable location_changed_;
+  mutable std::mutex mutex_;
+  mutable std::condition_variable changed_;
+  Scene scene_;
+  bool stop_requested_ = false;
 };
-
-PlaylistPtr empty_playlist();
 
 }  // namespace zel

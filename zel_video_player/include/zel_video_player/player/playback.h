@@ -54,20 +54,21 @@ class Playback {
 
  private:
   bool stopping() const;
-  void play_clip(const std::string& clip_name, int location, const std::string& next);
+  void play_clip(const std::string& clip_name, std::uint64_t change, const std::string& next);
   void open_ahead(const std::string& clip_name);
   FramePacer pacer(double rate) const;
   // The stamp of the frame `frame_pacer` has due now.
   Clock::Time stamp_for(const FramePacer& frame_pacer);
   // `next`, when given, is opened ahead shortly before this clip ends.
-  bool play_video_at(const std::string& video_name, int location, const std::string* next);
-  bool play_still_at(const std::string& still_name, double duration, double fps, int location,
+  // `change` is the scene's the clip plays in: the clip ends when the scene changes.
+  bool play_video_at(const std::string& video_name, std::uint64_t change, const std::string* next);
+  bool play_still_at(const std::string& still_name, double duration, double fps, std::uint64_t change,
                      const std::string* next);
   // True when every publication was made. `next` is opened ahead after `open_ahead_after` of them.
   bool send_still_paced(std::int64_t publications, std::int64_t open_ahead_after, FramePacer& frame_pacer,
-                        int location, const std::string* next);
+                        std::uint64_t change, const std::string* next);
   void playback_began(const std::string& clip_name, MediaKind kind);
-  void wait_unless_point_changes(int location, std::chrono::steady_clock::duration timeout) const;
+  void wait_unless_scene_changes(std::uint64_t change, std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports_.forget(path); }
   void report_damage(const std::string& path, std::int64_t packets_skipped);
