@@ -42,20 +42,9 @@ const cv::Scalar POINT(30, 30, 210);
 const int FONT = cv::FONT_HERSHEY_SIMPLEX;
 const int BOLD_FONT = cv::FONT_HERSHEY_DUPLEX;
 
-struct Room {
-  const char* letter;
-  const CornerTable& corners;
-  cv::Scalar tint;
-};
-
-const std::array<Room, 5>& rooms() {
-  static const std::array<Room, 5> all{{{"A", ROOM_A_CORNERS, {235, 225, 250}},
-                                        {"B", ROOM_B_CORNERS, {220, 245, 245}},
-                                        {"C", ROOM_C_CORNERS, {225, 245, 225}},
-                                        {"D", ROOM_D_CORNERS, {250, 235, 220}},
-                                        {"F", ROOM_F_CORNERS, {245, 225, 240}}}};
-  return all;
-}
+// One for each room, in the order of the building's table.
+const std::array<cv::Scalar, ROOMS.size()> ROOM_TINTS{
+    {{235, 225, 250}, {220, 245, 245}, {225, 245, 225}, {250, 235, 220}, {245, 225, 240}}};
 
 cv::Point pixel_of(const Position& position) { return map_pixel(position.x, position.y); }
 
@@ -86,18 +75,17 @@ void draw_axes(cv::Mat& map) {
 }
 
 void draw_rooms(cv::Mat& map) {
-  for (const auto& room : rooms()) {
-    // The table's order runs round the corners as 0, 1, 3, 2.
-    const std::vector<cv::Point> outline{map_pixel(room.corners[0].x, room.corners[0].y),
-                                         map_pixel(room.corners[1].x, room.corners[1].y),
-                                         map_pixel(room.corners[3].x, room.corners[3].y),
-                                         map_pixel(room.corners[2].x, room.corners[2].y)};
-    cv::fillConvexPoly(map, outline, room.tint, cv::LINE_AA);
+  for (std::size_t i = 0; i < ROOMS.size(); ++i) {
+    const CornerTable& corners = *ROOMS[i].corners;
+    std::vector<cv::Point> outline;
+    for (const std::size_t corner : OUTLINE_ORDER) outline.push_back(map_pixel(corners[corner].x, corners[corner].y));
+    cv::fillConvexPoly(map, outline, ROOM_TINTS[i], cv::LINE_AA);
     cv::polylines(map, outline, true, ROOM_EDGE, 2, cv::LINE_AA);
     // In the top left corner, where it is least in the way of points and the route.
+    const std::string letter(ROOMS[i].name);
     int baseline = 0;
-    const cv::Size size = cv::getTextSize(room.letter, BOLD_FONT, 1.6, 3, &baseline);
-    put_text(map, room.letter, outline[0] + cv::Point(12, 12 + size.height), 1.6, ROOM_LETTER, 3, BOLD_FONT);
+    const cv::Size size = cv::getTextSize(letter, BOLD_FONT, 1.6, 3, &baseline);
+    put_text(map, letter, outline[0] + cv::Point(12, 12 + size.height), 1.6, ROOM_LETTER, 3, BOLD_FONT);
   }
 }
 

@@ -47,18 +47,9 @@ ParseOutcome parse_args(const std::vector<std::string>& args, const std::string&
   const std::string prog = program_name(program_path);
   const ArgumentParser& parser = player_arguments();
   ParseOutcome outcome;
-  try {
-    const bool run = parser.parse(
-        args, [&](const DeclaredOption&) { outcome.options.test = true; },
-        [&](const DeclaredOption& declared, const std::string& value) { apply_value(declared, value, outcome.options); });
-    if (!run) {
-      outcome.kind = ParseOutcome::Kind::help;
-      outcome.text = parser.help(prog);
-    }
-  } catch (const UsageError& error) {
-    outcome.kind = ParseOutcome::Kind::usage_error;
-    outcome.text = parser.usage(prog) + prog + ": error: " + error.what() + "\n";
-  }
+  parser.read(
+      args, prog, outcome, [&](const DeclaredOption&) { outcome.options.test = true; },
+      [&](const DeclaredOption& declared, const std::string& value) { apply_value(declared, value, outcome.options); });
   return outcome;
 }
 

@@ -20,7 +20,8 @@ namespace {
 
 // Media that showed nothing is tried again after one frame period, then after ever longer waits
 // up to a second: a broken file stays cheap and quiet, a repaired one plays again promptly.
-constexpr auto FIRST_RETRY_DELAY = std::chrono::microseconds(1'000'000 / 30);
+constexpr auto FIRST_RETRY_DELAY =
+    std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::duration<double>(1.0 / Playback::IMAGE_RATE_FLOOR));
 constexpr auto LONGEST_RETRY_DELAY = std::chrono::seconds(1);
 constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
 // The next clip is opened this long before it is due: a 1080p open took 0.07 s on a quiet

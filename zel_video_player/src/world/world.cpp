@@ -3,11 +3,9 @@
 namespace zel {
 
 const CornerTable& room_corners(const std::string& room_name) {
-  if (room_name == "A") return ROOM_A_CORNERS;
-  if (room_name == "B") return ROOM_B_CORNERS;
-  if (room_name == "C") return ROOM_C_CORNERS;
-  if (room_name == "D") return ROOM_D_CORNERS;
-  if (room_name == "F") return ROOM_F_CORNERS;
+  for (const Room& room : ROOMS) {
+    if (room.name == room_name) return *room.corners;
+  }
   throw UnknownRoom("ROOM_" + room_name + "_CORNERS");
 }
 

@@ -25,9 +25,6 @@ struct Corner {
   double y;
 };
 
-// The rooms with a corner table; there is no room E.
-inline constexpr std::array<std::string_view, 5> ROOM_NAMES{"A", "B", "C", "D", "F"};
-
 // Corners in the order: smaller x larger y, larger x larger y, smaller x smaller y, larger x
 // smaller y. The rooms are not exact rectangles; only the box tested by in_room matters.
 using CornerTable = std::array<Corner, 4>;
@@ -52,6 +49,21 @@ inline constexpr CornerTable ROOM_F_CORNERS{{{8.324222564697266, 4.6894311904907
                                              {12.969343185424805, 4.676486015319824},
                                              {8.311283111572266, 0.11950825154781342},
                                              {12.956404685974121, 0.08067001402378082}}};
+
+struct Room {
+  std::string_view name;
+  const CornerTable* corners;
+};
+
+// The rooms with a corner table; there is no room E.
+inline constexpr std::array<Room, 5> ROOMS{{{"A", &ROOM_A_CORNERS},
+                                            {"B", &ROOM_B_CORNERS},
+                                            {"C", &ROOM_C_CORNERS},
+                                            {"D", &ROOM_D_CORNERS},
+                                            {"F", &ROOM_F_CORNERS}}};
+
+// A table lists the top corners, then the bottom ones: this order walks round the room's outline.
+inline constexpr std::array<std::size_t, 4> OUTLINE_ORDER{0, 1, 3, 2};
 
 class UnknownRoom : public std::out_of_range {
  public:

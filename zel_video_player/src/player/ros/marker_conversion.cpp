@@ -74,15 +74,14 @@ void add_building(visualization_msgs::MarkerArray& array) {
   array.markers.push_back(closed_line(
       0, {point(0.0, 0.0), point(x_limit, 0.0), point(x_limit, MAP_LIMITS.y), point(0.0, MAP_LIMITS.y)},
       2 * OUTLINE_WIDTH));
-  const int room_count = static_cast<int>(ROOM_NAMES.size());
+  const int room_count = static_cast<int>(ROOMS.size());
   for (int i = 0; i < room_count; ++i) {
-    const std::string name(ROOM_NAMES[static_cast<std::size_t>(i)]);
-    const CornerTable& c = room_corners(name);
-    // The table lists the top corners, then the bottom ones: walk it round as 0, 1, 3, 2.
-    array.markers.push_back(closed_line(
-        1 + i, {point(c[0].x, c[0].y), point(c[1].x, c[1].y), point(c[3].x, c[3].y), point(c[2].x, c[2].y)},
-        OUTLINE_WIDTH));
-    array.markers.push_back(text(ROOMS_NAMESPACE, 1 + room_count + i, name,
+    const Room& room = ROOMS[static_cast<std::size_t>(i)];
+    const CornerTable& c = *room.corners;
+    std::vector<geometry_msgs::Point> outline;
+    for (const std::size_t corner : OUTLINE_ORDER) outline.push_back(point(c[corner].x, c[corner].y));
+    array.markers.push_back(closed_line(1 + i, outline, OUTLINE_WIDTH));
+    array.markers.push_back(text(ROOMS_NAMESPACE, 1 + room_count + i, std::string(room.name),
                                  point(c[0].x + ROOM_LABEL_INSET_X, c[0].y - ROOM_LABEL_INSET_Y), ROOM_LABEL_HEIGHT));
   }
 }
