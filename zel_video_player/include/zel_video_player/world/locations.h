@@ -27,8 +27,9 @@ struct Location {
 inline constexpr double DEFAULT_GENERATION_RADIUS = 5.0;
 
 // Each coordinate is drawn from 0 to the map limit minus radius and raised to radius when at or
-// below it, so the circle around a point stays on the map. Throws Interrupted once `stop_requested`
-// says so; it is asked every few thousand points.
+// below it. The circle around a point stays on the map only while the radius is at most half the
+// map's smaller side (5.35 m): a larger one puts every point at (radius, radius). Throws
+// Interrupted once `stop_requested` says so; it is asked before every 65,536th point.
 std::vector<Location> gen_locations(std::int64_t n_locations, double radius, RandomEngine& engine,
                                     const StopRequested& stop_requested = {});
 
