@@ -9,12 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 work_dir=$(realpath -m "${ZEL_PACKAGE_DIR:-build/deb}")
-version=$(sed -n 's|.*<version>\(.*\)</version>.*|\1|p' zel_video_player/package.xml)
-changelog_version=$(dpkg-parsechangelog -l zel_video_player/debian/changelog -S Version 2>/dev/null || true)
-if [[ $version != "$changelog_version" ]]; then
-  echo "package.sh: package.xml's version $version is not debian/changelog's ${changelog_version:-(none)}" >&2
-  exit 1
-fi
+version=$(scripts/version.sh)
 
 scripts/install_packages.sh debhelper dpkg-dev lintian
 source_dir=$work_dir/zel-video-player-$version

@@ -35,6 +35,7 @@ for key in $listed; do
   mismatch=1
 done
 ((!mismatch)) || exit 1
+scripts/version.sh >/dev/null
 scripts/install_packages.sh "${packages[@]}"
 
 # catkin's CMake needs Debian's own Python, which may not be the first python3 on PATH.
