@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Builds the node, then runs it with the given arguments beside a reachable master, starting a
-# private one on a free port when none answers.
+# Runs the node with the given arguments beside a reachable master, starting a private one on a
+# free port when none answers. It sets up and builds first only when the build is missing, was made
+# for another checkout, or is older than a file of the node's sources.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
 build_dir=${ZEL_BUILD_DIR:-build}
 program=$build_dir/devel/lib/zel_video_player/zel_tq0731QX
+if [[ ! -x $program ]] || ! grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD" "$build_dir/CMakeCache.txt" ||
+  [[ -n $(find zel_video_player CMakeLists.txt -newer "$program" -type f -print -quit) ]]; then
+  scripts/setup.sh
+fi
 source scripts/build_environment.sh
 enter_build_environment "$build_dir"
 

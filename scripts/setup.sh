@@ -42,6 +42,13 @@ scripts/install_packages.sh "${packages[@]}"
 # ZEL_BUILD_DIR and ZEL_CMAKE_ARGS select other builds, such as the sanitizer ones. The benchmarks
 # are built only when ZEL_CMAKE_ARGS asks for them, even in a folder where an earlier run did.
 build_dir=${ZEL_BUILD_DIR:-build}
+# A build folder copied or moved with the checkout still names the old one everywhere (CMake's cache,
+# catkin's devel space): it is made anew here.
+cache=$build_dir/CMakeCache.txt
+if [[ -f $cache ]] && ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD" "$cache"; then
+  echo "setup.sh: $build_dir was made for another checkout; building it anew"
+  rm -rf "$build_dir"
+fi
 mkdir -p "$build_dir"
 cmake -S . -B "$build_dir" -DPYTHON_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZEL_BUILD_BENCHMARKS=OFF ${ZEL_CMAKE_ARGS:-} >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }

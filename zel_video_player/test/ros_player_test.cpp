@@ -112,7 +112,7 @@ TEST_F(PlayerTest, GeneratedPointsAreListedAndEmptyListsHaveOnlyTheHeading) {
             "ZEL video player: Generated locations:\n    1. (7.0, 7.0)\n    2. (7.0, 7.0)\n    3. (7.0, 7.0)\n");
 }
 
-TEST(PlayerGeometry, DistanceAndRoomsThroughRosPoints) {
+TEST(PlayerGeometry, DistanceThroughRosPointsIsPlanar) {
   geometry_msgs::Point a, b;
   b.x = 3;
   b.y = 4;
