@@ -13,8 +13,8 @@ usage: scripts/demo.sh [--generated] [--num_locations N] [--radius R] [--video_f
                        [--speed M_PER_S] [--dwell SECONDS] [--sim-speed N] [--rviz] [--perception]
 
   --generated          random points of interest instead of the four test points
-  --num_locations N    how many random points (default 5, 8 with --perception; with --generated)
-  --radius R           metres around a point within which its objects are shown (default 1.5)
+  --num_locations N    how many random points (the player's default, 8 with --perception; with --generated)
+  --radius R           metres around a point within which its objects are shown (the player's default)
   --video_folder DIR   your own media folder instead of the sample media
   --speed M_PER_S      the robot's walking speed (default 1.4)
   --dwell SECONDS      how long the robot stays at each point (default 4, 10 with --perception)
@@ -36,8 +36,9 @@ EOF
 }
 
 test_flag=--test
-num_locations=5
-radius=1.5
+# Empty: the player's own defaults.
+num_locations=""
+radius=""
 video_folder=""
 speed=1.4
 dwell=4
@@ -45,7 +46,6 @@ sim_speed=0
 rviz=0
 perception=0
 dwell_given=0
-num_locations_given=0
 while (($#)); do
   option=$1
   value=""
@@ -68,7 +68,7 @@ while (($#)); do
   esac
   shift
   case $option in
-    --num_locations) num_locations=$value; num_locations_given=1 ;;
+    --num_locations) num_locations=$value ;;
     --radius) radius=$value ;;
     --video_folder) video_folder=$value ;;
     --speed) speed=$value ;;
@@ -78,7 +78,7 @@ while (($#)); do
 done
 if ((perception)); then
   test_flag=""
-  if ((!num_locations_given)); then num_locations=8; fi
+  num_locations=${num_locations:-8}
   # Long enough for a stay of two names to show the detector both.
   if ((!dwell_given)); then dwell=10; fi
 fi
@@ -203,7 +203,8 @@ if [[ $sim_speed != 0 ]]; then
 fi
 
 player_log=$run_dir/player.log
-player_args=($test_flag --num_locations "$num_locations" --radius "$radius" --video_folder "$video_folder")
+player_args=($test_flag ${num_locations:+--num_locations "$num_locations"} ${radius:+--radius "$radius"}
+  --video_folder "$video_folder")
 echo "== Starting the player: zel_tq0731QX ${player_args[*]}"
 : >"$player_log"
 "$bin/zel_tq0731QX" "${player_args[@]}" >>"$player_log" 2>&1 &
