@@ -1,5 +1,7 @@
 #include "camera_recorder.h"
 
+#include <cstdint>
+
 #include <cv_bridge/cv_bridge.h>
 
 #include "tour_say.h"
@@ -8,9 +10,8 @@
 namespace zel::demo {
 namespace {
 
-// Frames, the camera's or the detector's, waiting for their labels: a second's worth, so frames never
-// pile up unpaired.
-constexpr std::size_t MOST_UNPAIRED = 30;
+// Labels are small, and the tour must hear each: a few seconds of them wait behind a busy thread.
+constexpr std::uint32_t LABEL_QUEUE = 300;
 
 // Converted only when kept: the player sends thirty frames a second.
 cv::Mat frame_of(const sensor_msgs::ImageConstPtr& image) {
@@ -26,7 +27,7 @@ cv::Mat frame_of(const sensor_msgs::ImageConstPtr& image) {
 }  // namespace
 
 CameraRecorder::CameraRecorder(const std::string& detector_results, const std::string& detector_view)
-    : detecting_(!detector_results.empty()), expect_views_(!detector_view.empty()), record_(MOST_UNPAIRED) {
+    : detecting_(!detector_results.empty()), expect_views_(!detector_view.empty()) {
   ros::NodeHandle image_node;
   image_node.setCallbackQueue(&image_queue_);
   image_subscriber_ = image_node.subscribe(IMAGE_TOPIC, 1, &CameraRecorder::on_image, this);
@@ -34,8 +35,8 @@ CameraRecorder::CameraRecorder(const std::string& detector_results, const std::s
   // machine, they would fall further behind than the frames kept waiting for them.
   ros::NodeHandle label_node;
   label_node.setCallbackQueue(&label_queue_);
-  frame_media_subscriber_ = label_node.subscribe(private_topic_of_default_node(FRAME_MEDIA_TOPIC), 100,
-                                                 &CameraRecorder::on_frame_media, this);
+  frame_label_subscriber_ = label_node.subscribe(private_topic_of_default_node(FRAME_LABEL_TOPIC), LABEL_QUEUE,
+                                                 &CameraRecorder::on_frame_label, this);
   // The detector's too, never held up behind the camera's frames.
   if (detecting_) {
     ros::NodeHandle detector_node;
@@ -56,7 +57,7 @@ CameraRecorder::~CameraRecorder() {
   label_spinner_.stop();
   detector_spinner_.stop();
   image_subscriber_.shutdown();
-  frame_media_subscriber_.shutdown();
+  frame_label_subscriber_.shutdown();
   detector_results_subscriber_.shutdown();
   detector_view_subscriber_.shutdown();
 }
@@ -64,26 +65,24 @@ CameraRecorder::~CameraRecorder() {
 void CameraRecorder::on_image(const sensor_msgs::ImageConstPtr& image) {
   std::lock_guard<std::mutex> lock(mutex_);
   latest_image_ = image;
-  record_.frame(image->header.stamp.toNSec(), image);
+  record_.frame(image);
 }
 
-// A label that names no frame is not the player's: thrown out of the spinner's thread, it would have
-// ended the tour.
-void CameraRecorder::on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label) {
+void CameraRecorder::on_frame_label(const zel_video_player::FrameLabelConstPtr& label) {
   std::lock_guard<std::mutex> lock(mutex_);
-  record_.label(label->key, label->value);
+  record_.label(label);
 }
 
 // The detector copies each frame's header, stamp and all, into its result and its picture.
 void CameraRecorder::on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
   std::lock_guard<std::mutex> lock(mutex_);
-  record_.detector_result(result->header.stamp.toNSec(), result->rects.size());
+  record_.detector_result(result);
   have_detector_result_ = true;
 }
 
 void CameraRecorder::on_detector_view(const sensor_msgs::ImageConstPtr& view) {
   std::lock_guard<std::mutex> lock(mutex_);
-  record_.detector_view(view->header.stamp.toNSec(), view);
+  record_.detector_view(view);
 }
 
 bool CameraRecorder::has_labelled_frame() {
@@ -97,7 +96,7 @@ bool CameraRecorder::has_detector_result() {
 }
 
 SheetEntry CameraRecorder::keep(const std::string& title) {
-  CameraRecord<sensor_msgs::ImageConstPtr>::Kept kept;
+  CameraRecord::Kept kept;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     kept = record_.keep(expect_views_);

@@ -3,11 +3,11 @@
 #include <mutex>
 #include <string>
 
-#include <diagnostic_msgs/KeyValue.h>
 #include <opencv_apps/RectArrayStamped.h>
 #include <ros/callback_queue.h>
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
+#include <zel_video_player/FrameLabel.h>
 
 #include "zel_video_player/demo/camera_record.h"
 #include "zel_video_player/demo/frame_truth.h"
@@ -16,7 +16,7 @@
 namespace zel::demo {
 
 // The tour's ears on the camera: the player's frames and its label of each, and a detector's
-// results and pictures when there is one, all kept in a CameraRecord. Each stream is heard on a
+// results and pictures when there is one, all paired in a CameraRecord. Each stream is heard on a
 // thread of its own, so none is held up behind another.
 class CameraRecorder {
  public:
@@ -39,7 +39,7 @@ class CameraRecorder {
 
  private:
   void on_image(const sensor_msgs::ImageConstPtr& image);
-  void on_frame_media(const diagnostic_msgs::KeyValueConstPtr& label);
+  void on_frame_label(const zel_video_player::FrameLabelConstPtr& label);
   void on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result);
   void on_detector_view(const sensor_msgs::ImageConstPtr& view);
 
@@ -49,7 +49,7 @@ class CameraRecorder {
   ros::CallbackQueue label_queue_;
   ros::CallbackQueue detector_queue_;
   ros::Subscriber image_subscriber_;
-  ros::Subscriber frame_media_subscriber_;
+  ros::Subscriber frame_label_subscriber_;
   ros::Subscriber detector_results_subscriber_;
   ros::Subscriber detector_view_subscriber_;
   ros::AsyncSpinner image_spinner_{1, &image_queue_};
@@ -57,7 +57,7 @@ class CameraRecorder {
   ros::AsyncSpinner detector_spinner_{1, &detector_queue_};
   std::mutex mutex_;  // the values below, written by the spinners' threads
   sensor_msgs::ImageConstPtr latest_image_;
-  CameraRecord<sensor_msgs::ImageConstPtr> record_;
+  CameraRecord record_;
   bool have_detector_result_ = false;
 };
 

@@ -36,7 +36,7 @@ const ArgumentParser& tour_arguments() {
       "interest, publishing its pose on /amcl_pose and its transforms (map, odom, base_link), keeps a\n"
       "frame of /camera/image from each point and draws a map of the tour and a contact sheet of the\n"
       "frames. The points come from the player's /zel_tq_video/points_of_interest, what the camera shows\n"
-      "from /zel_tq_video/now_showing and each frame's media from /zel_tq_video/frame_media (remap them\n"
+      "from /zel_tq_video/now_showing and each frame's media from /zel_tq_video/frame_label (remap them\n"
       "for a player of another name).",
       {{RADIUS, {"--radius"}, "R", false, "the player's radius in metres (default: as its markers show it)"},
        {SPEED, {"--speed"}, "M_PER_S", false, "walking speed (default 1.4)"},

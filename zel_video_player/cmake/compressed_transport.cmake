@@ -1,9 +1,11 @@
 # The "compressed" image transport is this package's only where ROS's own is not installed: both
 # declaring image_transport/compressed_pub would leave which one a program loads to chance.
 #
-# Sets `result` to what shows the standard transport installed, empty when nothing does: a package
-# other than image_transport and `own_package` that declares image_transport/compressed_pub, as
-# pluginlib finds it through rospack, or its library under a prefix.
+# Sets `result` to what shows that pluginlib can load the standard transport, empty when nothing
+# does: a package other than image_transport and `own_package` that declares
+# image_transport/compressed_pub, as pluginlib finds it through rospack. Its library alone is no
+# sign: Debian trixie's ros-compressed-image-transport brings the library and its plugins' list,
+# but the package.xml that declares them to rospack comes only with ros-compressed-image-transport-dev.
 function(zel_find_standard_compressed_transport own_package result)
   set(found "")
   find_program(ZEL_ROSPACK rospack)
@@ -23,24 +25,13 @@ function(zel_find_standard_compressed_transport own_package result)
         continue()
       endif()
       file(READ "${xml}" declared)
-      if(declared MATCHES "\"image_transport/compressed_pub\"")
+      if(declared MATCHES "name *= *[\"']image_transport/compressed_pub[\"']")
         set(found "package ${package} declares it in ${xml}")
         break()
       endif()
     endforeach()
-  endif()
-  if(NOT found)
-    set(prefixes ${CMAKE_PREFIX_PATH} $ENV{CMAKE_PREFIX_PATH} /usr)
-    string(REPLACE ":" ";" prefixes "${prefixes}")
-    foreach(prefix IN LISTS prefixes)
-      file(GLOB libraries "${prefix}/lib/libcompressed_image_transport.so" "${prefix}/lib/*/libcompressed_image_transport.so"
-        "${prefix}/lib/*/ros/libcompressed_image_transport.so")
-      if(libraries)
-        list(GET libraries 0 library)
-        set(found "its library ${library} is installed")
-        break()
-      endif()
-    endforeach()
+  else()
+    message(WARNING "rospack not found: whether ROS's own compressed image transport can be loaded is unknown")
   endif()
   set(${result} "${found}" PARENT_SCOPE)
 endfunction()

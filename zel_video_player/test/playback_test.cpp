@@ -74,6 +74,7 @@ TEST_F(PlaybackTest, VideoFramesGoOutOnceInOrderAtTheClipsRateButNeverBelowThirt
     for (std::size_t i = 0; i < sent.size(); ++i) {
       EXPECT_EQ(sent[i].frame.clip_code, c.clip_code);
       EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i));
+      EXPECT_EQ(sent[i].frame_number, static_cast<std::int64_t>(i) + 1);
       EXPECT_NEAR(std::chrono::duration<double>(sent[i].at - began) / PERIOD_30, i * c.period_in_thirtieths, 1e-6);
     }
     expect_stamps_a_period_apart(sent, began, std::max(c.fps, 30.0));
@@ -169,7 +170,10 @@ TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   playback_.main_loop();
   const auto sent = output_.sent();
   ASSERT_EQ(sent.size(), 30u);
-  for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i % 10)) << i;
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i % 10)) << i;
+    EXPECT_EQ(sent[i].frame_number, sent[i].frame.frame_index + 1) << "numbered afresh each pass, " << i;
+  }
 }
 
 TEST_F(PlaybackTest, MediaThatVanishesIsRetriedCalmlyReportedOnceAndPlaysAgainWhenBack) {

@@ -66,15 +66,19 @@ class CheckingOutput : public PlaybackOutput {
     frame_.create(height, width, CV_8UC3);
     return frame_;
   }
-  void send_frame(const cv::Mat& pixels, Clock::Time) override { on_frame(identify(pixels), false); }
+  void send_frame(const cv::Mat& pixels, Clock::Time, std::int64_t number) override {
+    on_frame(identify(pixels), number);
+  }
   void hold_still(const cv::Mat& picture) override { still_ = identify(picture); }
-  void send_still(Clock::Time) override { on_frame(still_, true); }
+  void send_still(Clock::Time) override { on_frame(still_, STILL); }
   void release_still() override {}
   void now_showing(const std::string& media) override { showing = media; }
   void log_info(const std::string&) override {}
   void log_error(const std::string& line) override { ADD_FAILURE() << line; }
 
-  std::function<void(FrameIdentity, bool still)> on_frame;
+  // The frame's number in its clip, as its label gives it, or STILL.
+  static constexpr std::int64_t STILL = 0;
+  std::function<void(FrameIdentity, std::int64_t number)> on_frame;
   std::string showing;
 
  private:
@@ -89,7 +93,7 @@ class SceneModel {
     printed_.str("");
     points_ = player_.locations();
     clock_.on_wait = [this](Clock::Time deadline) { at_wait(deadline); };
-    output_.on_frame = [this](FrameIdentity frame, bool still) { at_frame(frame, still); };
+    output_.on_frame = [this](FrameIdentity frame, std::int64_t number) { at_frame(frame, number); };
   }
 
   // Plays until `frames` went out; returns how many changes of scene they crossed.
@@ -189,7 +193,7 @@ class SceneModel {
     maybe_poses();
   }
 
-  void at_frame(FrameIdentity frame, bool still) {
+  void at_frame(FrameIdentity frame, std::int64_t number) {
     if (fresh_) {
       EXPECT_LE(clock_.now_ - announced_at_, PERIOD) << "the new playlist began late";
       item_ = 0;
@@ -202,7 +206,8 @@ class SceneModel {
     const std::string& name = announced_[item_];
     const bool want_still = frames_of(name) == 0;
     const int want_frame = want_still ? 0 : static_cast<int>(shown_);
-    if (frame.clip_code != clip_code_of(name) || frame.frame_index != want_frame || still != want_still ||
+    const std::int64_t want_number = want_still ? CheckingOutput::STILL : want_frame + 1;
+    if (frame.clip_code != clip_code_of(name) || frame.frame_index != want_frame || number != want_number ||
         output_.showing != media_file(name)) {
       ADD_FAILURE() << "after " << changes_ << " changes: showed clip " << frame.clip_code << " frame "
                     << frame.frame_index << " as " << output_.showing << "; the last playlist printed, "

@@ -4,13 +4,21 @@
 #include <diagnostic_msgs/DiagnosticArray.h>
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 #include <gtest/gtest.h>
+#include <image_transport/camera_common.h>
+#include <message_filters/subscriber.h>
+#include <message_filters/sync_policies/exact_time.h>
+#include <message_filters/synchronizer.h>
+#include <sensor_msgs/CameraInfo.h>
 #include <signal.h>
 #include <std_msgs/String.h>
+#include <zel_video_player/FrameLabel.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <mutex>
+#include <optional>
 #include <random>
 #include <regex>
 #include <set>
@@ -26,6 +34,50 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Each frame with its camera_info and its label on ~frame_label, as message_filters' ExactTime policy
+// pairs them by their headers' stamps, with no help from the test.
+class PairedFrames {
+ public:
+  struct Paired {
+    sensor_msgs::CameraInfoConstPtr info;
+    zel_video_player::FrameLabelConstPtr label;
+  };
+
+  PairedFrames()
+      : images_(node_, IMAGE_TOPIC, QUEUE),
+        infos_(node_, image_transport::getCameraInfoTopic(IMAGE_TOPIC), QUEUE),
+        labels_(node_, private_topic_of_default_node(FRAME_LABEL_TOPIC), QUEUE),
+        synchronizer_(Policy(QUEUE), images_, infos_, labels_) {
+    synchronizer_.registerCallback(&PairedFrames::on_paired, this);
+  }
+
+  std::optional<Paired> of(const ros::Time& stamp) const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto found = paired_.find(stamp);
+    if (found == paired_.end()) return std::nullopt;
+    return found->second;
+  }
+
+ private:
+  using Policy = message_filters::sync_policies::ExactTime<sensor_msgs::Image, sensor_msgs::CameraInfo,
+                                                           zel_video_player::FrameLabel>;
+  static constexpr std::uint32_t QUEUE = 1000;
+
+  void on_paired(const sensor_msgs::ImageConstPtr& image, const sensor_msgs::CameraInfoConstPtr& info,
+                 const zel_video_player::FrameLabelConstPtr& label) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    EXPECT_TRUE(paired_.emplace(image->header.stamp, Paired{info, label}).second) << "paired twice: " << image->header.stamp;
+  }
+
+  ros::NodeHandle node_;
+  message_filters::Subscriber<sensor_msgs::Image> images_;
+  message_filters::Subscriber<sensor_msgs::CameraInfo> infos_;
+  message_filters::Subscriber<zel_video_player::FrameLabel> labels_;
+  message_filters::Synchronizer<Policy> synchronizer_;
+  mutable std::mutex mutex_;
+  std::map<ros::Time, Paired> paired_;
+};
 
 class StatusTopicsTest : public ::testing::Test {
  protected:
@@ -102,10 +154,13 @@ TEST_F(StatusTopicsTest, NowShowingFollowsThePlaylistAndNamesEmptyAwayFromEveryP
   stop(program);
 }
 
+// On both label topics: ~frame_media keyed by the stamp's text, ~frame_label under the frame's own
+// header, which also numbers the frames of each clip.
 TEST_F(StatusTopicsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePointChanges) {
   write_still(media_ + "/dog.jpg", clip_code_of("dog"));
   ImageRecorder images("/camera/image");
   const FrameLabels labels;
+  const PairedFrames paired;
   Process& program = start({"--test", "--radius", "1.0"});
   ASSERT_TRUE(labels.wait_for_any(10.0)) << program.err();
   images.clear();
@@ -123,17 +178,30 @@ TEST_F(StatusTopicsTest, EveryFrameIsLabelledWithTheMediaItShowsHoweverFastThePo
   stop(program);
 
   std::size_t labelled = 0;
+  std::size_t synchronized = 0;
   std::set<std::string> shown;
   for (const auto& image : images.images()) {
+    const FrameIdentity identity = identify(cv_bridge::toCvShare(image, "bgr8")->image);
+    if (const std::optional<PairedFrames::Paired> pair = paired.of(image->header.stamp)) {
+      ++synchronized;
+      const zel_video_player::FrameLabel& label = *pair->label;
+      EXPECT_EQ(label.header.frame_id, image->header.frame_id);
+      EXPECT_EQ(pair->info->header.frame_id, image->header.frame_id);
+      EXPECT_EQ(clip_code_of(label.media.substr(0, label.media.find('.'))), identity.clip_code)
+          << "frame " << image->header.stamp << " labelled " << label.media;
+      // The test clips' frames carry their index, from 0; a still's label names no frame.
+      EXPECT_EQ(label.frame, label.media == "dog.jpg" ? 0 : identity.frame_index + 1)
+          << "frame " << image->header.stamp << " of " << label.media;
+    }
     const std::optional<FrameLabels::Label> label = labels.of(image->header.stamp);
     if (!label) continue;
     ++labelled;
     shown.insert(label->media);
-    EXPECT_EQ(identify(cv_bridge::toCvShare(image, "bgr8")->image).clip_code, label->clip_code)
-        << "frame " << image->header.stamp << " labelled " << label->media;
+    EXPECT_EQ(identity.clip_code, label->clip_code) << "frame " << image->header.stamp << " labelled " << label->media;
   }
   // The last labels may still be on their way when the player stops.
   EXPECT_GE(labelled, images.count() * 99 / 100) << "of " << images.count();
+  EXPECT_GE(synchronized, images.count() * 99 / 100) << "of " << images.count();
   EXPECT_GE(shown.size(), 3u);
 }
 

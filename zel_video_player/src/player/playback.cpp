@@ -209,7 +209,7 @@ bool Playback::play_video_at(const std::string& video_name, std::uint64_t change
     decoded = frame;
     if (turn != UprightTurn::none) turn_upright(stored, turn, outgoing);
     if (frames == 0) playback_began(video_name, MediaKind::video);
-    output_.send_frame(outgoing, stamp_for(frame_pacer));
+    output_.send_frame(outgoing, stamp_for(frame_pacer), frames + 1);
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);

@@ -3,6 +3,7 @@
 // A clock the test moves and an output that records, to run the playback engine without a master.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,7 @@ struct Sent {
   Clock::Time stamp;
   FrameIdentity frame;
   bool still;
+  std::int64_t frame_number;  // a video frame's, as playback numbered it; 0 for a still
   cv::Mat pixels;  // a copy: the output's memory is written over by the next frame
 };
 
@@ -87,11 +89,11 @@ class RecordingOutput : public PlaybackOutput {
     frame_.create(height, width, CV_8UC3);
     return frame_;
   }
-  void send_frame(const cv::Mat& pixels, Clock::Time stamp) override {
-    record(pixels.clone(), stamp, false, pixels.data != frame_.data);
+  void send_frame(const cv::Mat& pixels, Clock::Time stamp, std::int64_t frame_number) override {
+    record(pixels.clone(), stamp, false, frame_number, pixels.data != frame_.data);
   }
   void hold_still(const cv::Mat& picture) override { still_ = picture.clone(); }
-  void send_still(Clock::Time stamp) override { record(still_, stamp, true); }
+  void send_still(Clock::Time stamp) override { record(still_, stamp, true, 0); }
   void release_still() override { still_.release(); }
   void now_showing(const std::string& media_file) override {
     note(media_file.empty() ? "shows nothing" : "began " + media_file);
@@ -140,12 +142,13 @@ class RecordingOutput : public PlaybackOutput {
     const std::lock_guard<std::mutex> lock(mutex_);
     events_.push_back(std::move(event));
   }
-  void record(cv::Mat pixels, Clock::Time stamp, bool still, bool written_elsewhere = false) {
+  void record(cv::Mat pixels, Clock::Time stamp, bool still, std::int64_t frame_number,
+              bool written_elsewhere = false) {
     std::size_t n = 0;
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       if (written_elsewhere) ++frames_written_elsewhere_;
-      sent_.push_back({clock_.now(), stamp, identify(pixels), still, std::move(pixels)});
+      sent_.push_back({clock_.now(), stamp, identify(pixels), still, frame_number, std::move(pixels)});
       n = sent_.size();
     }
     on_send(n);

@@ -16,6 +16,7 @@ inline constexpr unsigned IMAGE_QUEUE = 1;
 inline constexpr const char* POINTS_OF_INTEREST_TOPIC = "points_of_interest";
 inline constexpr const char* NOW_SHOWING_TOPIC = "now_showing";
 inline constexpr const char* FRAME_MEDIA_TOPIC = "frame_media";
+inline constexpr const char* FRAME_LABEL_TOPIC = "frame_label";
 
 // The frame of the points of interest, and the namespaces of their markers, by which RViz switches
 // each kind on and off.

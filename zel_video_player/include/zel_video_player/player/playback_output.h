@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <opencv2/core.hpp>
@@ -20,8 +21,9 @@ class PlaybackOutput {
   // fresh 6 MB buffer costs more to first touch than to fill.
   virtual cv::Mat frame_pixels(int width, int height) = 0;
   // Sends the frame decoded into `pixels`: those frame_pixels gave, unless the decoder had to put
-  // it elsewhere. `stamp` is when it was due, and its own.
-  virtual void send_frame(const cv::Mat& pixels, Clock::Time stamp) = 0;
+  // it elsewhere. `stamp` is when it was due, and its own. `frame_number` is its place among the
+  // frames decoded from the clip since this showing of it began, counted from 1.
+  virtual void send_frame(const cv::Mat& pixels, Clock::Time stamp, std::int64_t frame_number) = 0;
 
   // A still goes out many times over the same pixels: it is made ready once here, ...
   virtual void hold_still(const cv::Mat& picture) = 0;

@@ -11,6 +11,7 @@
 
 #include "zel_video_player/player/names.h"
 #include "zel_video_player/player/ros/camera_info_conversion.h"
+#include "zel_video_player/player/ros/frame_label_conversion.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel {
@@ -20,6 +21,9 @@ namespace {
 constexpr uint32_t NOW_SHOWING_QUEUE = 10;
 // Labels are small: a few seconds of them wait for a subscriber that reads slowly.
 constexpr uint32_t FRAME_MEDIA_QUEUE = 300;
+constexpr uint32_t FRAME_LABEL_QUEUE = 300;
+// A still is one picture however often it goes out: its label names no frame of a clip.
+constexpr std::int64_t STILL_FRAME_NUMBER = 0;
 
 }  // namespace
 
@@ -35,6 +39,7 @@ RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& priva
       other_transports_(node_),
       now_showing_pub_(private_node_.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub_(private_node_.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
+      frame_label_pub_(private_node_.advertise<zel_video_player::FrameLabel>(FRAME_LABEL_TOPIC, FRAME_LABEL_QUEUE)),
       diagnostics_(diagnostics) {}
 
 // Straight into the bytes on the wire while only other processes take the frames, and no other
@@ -45,14 +50,14 @@ cv::Mat RosOutputs::frame_pixels(int width, int height) {
   return frame_.prepare_frame(width, height, bytes_only);
 }
 
-void RosOutputs::send_frame(const cv::Mat& pixels, Clock::Time stamp) {
+void RosOutputs::send_frame(const cv::Mat& pixels, Clock::Time stamp, std::int64_t frame_number) {
   frame_.frame_decoded(pixels);
-  publish(frame_, stamp);
+  publish(frame_, stamp, frame_number);
 }
 
 void RosOutputs::send_still(Clock::Time stamp) {
   takers_ = image_takers(raw_pub_);
-  publish(*still_, stamp);
+  publish(*still_, stamp, STILL_FRAME_NUMBER);
 }
 
 // The bytes for other processes are made here, outside roscpp's topic lock (image_publication.h);
@@ -60,24 +65,28 @@ void RosOutputs::send_still(Clock::Time stamp) {
 // when someone subscribes to them.
 //
 // ~now_showing goes out before a playback's first frame, but on a connection of its own, which a
-// subscriber may read later than the image topic's: each frame's own label on ~frame_media tells
-// exactly what it shows, whichever comes first.
-void RosOutputs::publish(OutgoingImage& image, Clock::Time frame_stamp) {
+// subscriber may read later than the image topic's: each frame's own label on ~frame_media and
+// ~frame_label tells exactly what it shows, whichever comes first. The camera_info and the label
+// carry the image's very header, by which message_filters pair them with it.
+void RosOutputs::publish(OutgoingImage& image, Clock::Time frame_stamp, std::int64_t frame_number) {
   ros::Time stamp;
   stamp.fromNSec(static_cast<std::uint64_t>(std::max<Clock::Time::rep>(0, frame_stamp.count())));
   image.stamp(stamp);
+  std_msgs::Header header;
+  header.stamp = stamp;
   if (takers_.other_processes) image.make_bytes();
   const sensor_msgs::ImageConstPtr message = image.message();
   last_published_.store(message.get());
   publish_image(raw_pub_, message, image.bytes());
   if (message) other_transports_.offer(message);
   if (camera_info_pub_.getNumSubscribers() > 0) {
-    std_msgs::Header header;
-    header.stamp = stamp;
     camera_info_pub_.publish(uncalibrated_camera_info(header, static_cast<std::uint32_t>(image.width()),
                                                       static_cast<std::uint32_t>(image.height())));
   }
   if (frame_media_pub_.getNumSubscribers() > 0) frame_media_pub_.publish(frame_media_message(stamp, showing_));
+  if (frame_label_pub_.getNumSubscribers() > 0) {
+    frame_label_pub_.publish(frame_label_message(header, showing_, frame_number));
+  }
   diagnostics_.frame_sent();
 }
 

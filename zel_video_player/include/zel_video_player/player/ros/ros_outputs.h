@@ -16,7 +16,8 @@ namespace zel {
 
 // What playback shows and says, on ROS: the frames on the image topic, each stamped with the ROS
 // time it was due at and paired with a camera_info, and through image_transport's other transports;
-// the media on the camera (latched ~now_showing, and ~frame_media for each frame); the log lines.
+// the media on the camera (latched ~now_showing, and for each frame ~frame_media and ~frame_label);
+// the log lines.
 // Playback calls it from its one thread.
 class RosOutputs : public PlaybackOutput {
  public:
@@ -25,7 +26,7 @@ class RosOutputs : public PlaybackOutput {
   RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node, PlayerDiagnostics& diagnostics);
 
   cv::Mat frame_pixels(int width, int height) override;
-  void send_frame(const cv::Mat& pixels, Clock::Time stamp) override;
+  void send_frame(const cv::Mat& pixels, Clock::Time stamp, std::int64_t frame_number) override;
   void hold_still(const cv::Mat& picture) override { still_.emplace(picture); }
   void send_still(Clock::Time stamp) override;
   void release_still() override { still_.reset(); }
@@ -37,7 +38,7 @@ class RosOutputs : public PlaybackOutput {
   const void* last_published() const { return last_published_.load(); }
 
  private:
-  void publish(OutgoingImage& image, Clock::Time frame_stamp);
+  void publish(OutgoingImage& image, Clock::Time frame_stamp, std::int64_t frame_number);
 
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
@@ -46,6 +47,7 @@ class RosOutputs : public PlaybackOutput {
   OtherTransports other_transports_;
   ros::Publisher now_showing_pub_;
   ros::Publisher frame_media_pub_;
+  ros::Publisher frame_label_pub_;
   PlayerDiagnostics& diagnostics_;
   OutgoingImage frame_;                 // a video's, written over frame after frame
   std::optional<OutgoingImage> still_;  // while a still plays
