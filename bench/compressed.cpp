@@ -13,7 +13,7 @@
 #include <sensor_msgs/CompressedImage.h>
 
 #include "frame_probe.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/playback.h"
 #include "zel_video_player/transport/compressed_format.h"
 

@@ -11,9 +11,9 @@
 #include <geometry_msgs/PoseWithCovarianceStamped.h>
 
 #include "measures.h"
-#include "zel_video_player/player/names.h"
-#include "zel_video_player/player/ros/pose_conversion.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/player/ros/names.h"
+#include "zel_video_player/localiser_pose.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel::bench {
 namespace {
@@ -124,7 +124,7 @@ void Harness::wait_for_pose_subscriber(const Process& player) {
 }
 
 void Harness::publish_pose(const Location& where) {
-  pose_publisher_.publish(zel::pose_message(where.x, where.y, 0.0, ros::Time::now()));
+  pose_publisher_.publish(zel::localiser_pose(where.x, where.y, 0.0, ros::Time::now()));
 }
 
 }  // namespace zel::bench

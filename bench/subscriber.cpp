@@ -6,7 +6,7 @@
 #include <ros/ros.h>
 #include <sensor_msgs/Image.h>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 
 namespace zel::bench {
 

@@ -24,7 +24,7 @@
 #include "subscriber.h"
 #include "switches.h"
 #include "zel_video_player/app/frame_memory.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel::bench {
 namespace {

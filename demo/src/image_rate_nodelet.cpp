@@ -13,7 +13,7 @@
 #include <std_msgs/Float64MultiArray.h>
 
 #include "zel_video_player/demo/image_rate.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 
 namespace zel {
 

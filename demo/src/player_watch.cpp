@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 
 namespace zel::demo {
 

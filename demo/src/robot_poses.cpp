@@ -6,8 +6,8 @@
 #include <geometry_msgs/TransformStamped.h>
 #include <visualization_msgs/Marker.h>
 
-#include "zel_video_player/player/names.h"
-#include "zel_video_player/player/ros/pose_conversion.h"
+#include "zel_video_player/player/ros/names.h"
+#include "zel_video_player/localiser_pose.h"
 
 namespace zel::demo {
 namespace {
@@ -40,7 +40,7 @@ RobotPoses::RobotPoses() {
 }
 
 void RobotPoses::publish(const Position& position, double yaw, const std::string& showing) {
-  auto message = pose_message(position.x, position.y, yaw, ros::Time::now());
+  auto message = localiser_pose(position.x, position.y, yaw, ros::Time::now());
   // A confident localiser: a few centimetres in x and y, a few degrees in heading.
   message.pose.covariance[0] = 0.0025;
   message.pose.covariance[7] = 0.0025;

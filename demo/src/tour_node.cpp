@@ -3,7 +3,7 @@
 // shows from the player's topics, as any other node beside it would. This file holds the tour's
 // order of events; the route and the words are in the ROS-free demo library, and the files beside
 // this one connect the robot's poses (robot_poses), the player's points (player_watch) and the camera
-// (camera_recorder) to ROS, and write what the tour leaves behind (tour_results).
+// (camera_listener) to ROS, and write what the tour leaves behind (tour_results).
 //
 // The walk and the stays run in ROS time, so under /use_sim_time the tour follows /clock: faster,
 // slower or paused with the simulation. Waiting for the player is about the real world and stays on
@@ -19,7 +19,7 @@
 
 #include <ros/ros.h>
 
-#include "camera_recorder.h"
+#include "camera_listener.h"
 #include "player_watch.h"
 #include "robot_poses.h"
 #include "tour_results.h"
@@ -28,7 +28,7 @@
 #include "zel_video_player/demo/tour.h"
 #include "zel_video_player/demo/tour_options.h"
 #include "zel_video_player/demo/tour_report.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ class TourNode {
     wait_for_clock();
     poses_ = std::make_unique<zel::demo::RobotPoses>();
     player_ = std::make_unique<zel::demo::PlayerWatch>();
-    camera_ = std::make_unique<zel::demo::CameraRecorder>(options_.detector_results, options_.detector_view);
+    camera_ = std::make_unique<zel::demo::CameraListener>(options_.detector_results, options_.detector_view);
     const zel::demo::MarkedPoints marked = wait_for_points();
     const double radius = options_.radius.value_or(marked.radius.value_or(0.0));
     const zel::demo::TourPlan plan(marked.points, radius, options_.pace);
@@ -190,7 +190,7 @@ class TourNode {
   std::string reported_showing_;
   std::unique_ptr<zel::demo::RobotPoses> poses_;
   std::unique_ptr<zel::demo::PlayerWatch> player_;
-  std::unique_ptr<zel::demo::CameraRecorder> camera_;
+  std::unique_ptr<zel::demo::CameraListener> camera_;
 };
 
 int run(int argc, char** argv) {

@@ -10,7 +10,7 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
-#include "zel_video_player/demo/camera_record.h"
+#include "zel_video_player/demo/camera_pairing.h"
 
 namespace zel::demo {
 namespace {
@@ -50,7 +50,7 @@ struct Shown {
 
 // Random tours, each stream in order but the four interleaved at random, as the tour's threads hear
 // them, against what they should come to: every message paired with the label of its stamp.
-TEST(CameraRecord, PairsFramesResultsAndPicturesWithTheirLabelsInAnyOrder) {
+TEST(CameraPairing, PairsFramesResultsAndPicturesWithTheirLabelsInAnyOrder) {
   const std::vector<std::string> media = {"empty.mp4", "person.mp4", "cat.jpg"};
   for (unsigned seed = 1; seed <= 60; ++seed) {
     SCOPED_TRACE(seed);
@@ -78,7 +78,7 @@ TEST(CameraRecord, PairsFramesResultsAndPicturesWithTheirLabelsInAnyOrder) {
       if (tour[i].boxes) streams[2].push_back(i);
       if (tour[i].viewed) streams[3].push_back(i);
     }
-    CameraRecord record;
+    CameraPairing record;
     EXPECT_FALSE(record.has_labelled_frame());
     EXPECT_EQ(record.keep(views).caption, views ? "the player named no media; no detector picture counted"
                                                 : "the player named no media");
@@ -130,7 +130,7 @@ TEST(CameraRecord, PairsFramesResultsAndPicturesWithTheirLabelsInAnyOrder) {
       EXPECT_EQ(score.results, expected[score.media].results) << score.media;
       EXPECT_EQ(score.with_people, expected[score.media].with_people) << score.media;
     }
-    const CameraRecord::Kept kept = record.keep(views);
+    const CameraPairing::Kept kept = record.keep(views);
     ASSERT_EQ(record.has_labelled_frame(), latest_frame.has_value());
     if (latest_view) {
       EXPECT_EQ(frame_of.at(kept.frame.get()), *latest_view);

@@ -7,7 +7,7 @@
 namespace zel::testing {
 namespace {
 
-TEST(PlaybackStatusTest, FailingMediaWarnsWhileOtherMediaShowsAndIsAnErrorWhenNothingDoes) {
+TEST(DiagnosticsConversionTest, FailingMediaWarnsWhileOtherMediaShowsAndIsAnErrorWhenNothingDoes) {
   using diagnostic_msgs::DiagnosticStatus;
   struct Case {
     std::string showing;

@@ -14,7 +14,7 @@
 #include <optional>
 #include <thread>
 
-#include "zel_video_player/player/ros/pose_conversion.h"
+#include "zel_video_player/localiser_pose.h"
 
 #include "support/media.h"
 #include "support/proc_stats.h"
@@ -91,7 +91,7 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   ASSERT_EQ(poses.getNumSubscribers(), 1u);
 
   const auto send_pose = [&](double x, double y) {
-    poses.publish(pose_message(x, y));
+    poses.publish(localiser_pose(x, y));
   };
   const auto frames_keep_coming = [&] {
     const std::size_t seen = recorder->count();
@@ -131,7 +131,7 @@ TEST(MasterRestart, NodePlaysOnAndEndsNormallyWithoutAMaster) {
   EXPECT_TRUE(late_recorder.wait_for_count(15, 10.0 * TIMING_SLACK)) << node.err();
   ros::Publisher late_poses = handle.advertise<geometry_msgs::PoseWithCovarianceStamped>("/amcl_pose", 100);
   for (int i = 0; i < 500 && late_poses.getNumSubscribers() == 0; ++i) std::this_thread::sleep_for(20ms);
-  late_poses.publish(pose_message(3.78, 7.78));
+  late_poses.publish(localiser_pose(3.78, 7.78));
   EXPECT_TRUE(node.wait_for_output("Inside radius of point of interest of location 3\n", PROMPT_TIMEOUT))
       << node.out();
   EXPECT_EQ(lines_containing(node.err(), "does not answer").size(), 1u) << node.err();

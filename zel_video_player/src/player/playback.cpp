@@ -81,7 +81,7 @@ std::string seconds_text(Clock::Time time) {
 
 }  // namespace
 
-Playback::Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
+Playback::Playback(std::string video_folder, const PlayState& state, ShowingBook& status, const Clock& clock,
                    PlaybackOutput& output, StopRequested outside_stop)
     : video_folder_(std::move(video_folder)),
       state_(state),

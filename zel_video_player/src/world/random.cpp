@@ -2,7 +2,7 @@
 
 namespace zel {
 
-RandomEngine make_unseeded_engine() {
+RandomEngine make_system_seeded_engine() {
   std::random_device entropy;
   std::seed_seq seed{entropy(), entropy(), entropy(), entropy(), entropy(), entropy()};
   return RandomEngine(seed);

@@ -175,7 +175,7 @@ class PlaybackFixture : public TestBase {
   TempDir dir_;
   const std::string folder_ = dir_.path() + "/";
   PlayState state_;
-  PlayerStatus status_;
+  ShowingBook status_;
   FakeClock clock_;
   RecordingOutput output_{clock_};
   Playback playback_{folder_, state_, status_, clock_, output_};

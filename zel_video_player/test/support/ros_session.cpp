@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-#include "zel_video_player/player/ros/pose_conversion.h"
+#include "zel_video_player/localiser_pose.h"
 
 namespace zel::testing {
 
@@ -33,7 +33,7 @@ void start_ros_session(const std::string& node_name) {
 
 void send_pose(const ros::Publisher& poses, double x, double y) {
   wait_until(10.0, [&] { return poses.getNumSubscribers() > 0; });
-  poses.publish(pose_message(x, y));
+  poses.publish(localiser_pose(x, y));
 }
 
 ImageRecorder::ImageRecorder(const std::string& topic) {

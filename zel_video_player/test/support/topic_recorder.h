@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "media.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"
 
 namespace zel::testing {

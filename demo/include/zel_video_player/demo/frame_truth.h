@@ -8,7 +8,7 @@ namespace zel::demo {
 
 // What each of the camera's frames showed, told by the player's label of it on frame_label, and a
 // detector's results scored against it. A detector copies the frame's header into its results, so
-// message_filters pairs each result with the label of its frame (CameraRecord); this only counts.
+// message_filters pairs each result with the label of its frame (CameraPairing); this only counts.
 
 struct MediaScore {
   std::string media;             // "person.mp4"

@@ -5,7 +5,7 @@
 
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/play_state.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel {
 

@@ -10,9 +10,9 @@
 #include "zel_video_player/player/frame_stamps.h"
 #include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/playback_output.h"
-#include "zel_video_player/player/player_status.h"
+#include "zel_video_player/player/showing_book.h"
 #include "zel_video_player/player/repeat_filter.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel {
 
@@ -35,7 +35,7 @@ class Playback {
   // `video_folder` ends in "/". `state`, `status`, `clock` and `output` must outlive the playback.
   // `outside_stop` tells of a stop that does not come through `state`, such as the process's own
   // shutdown; it is asked at least ten times a second.
-  Playback(std::string video_folder, const PlayState& state, PlayerStatus& status, const Clock& clock,
+  Playback(std::string video_folder, const PlayState& state, ShowingBook& status, const Clock& clock,
            PlaybackOutput& output, StopRequested outside_stop = [] { return false; });
 
   // Plays the current playlist over and over until a stop.
@@ -75,7 +75,7 @@ class Playback {
 
   const std::string video_folder_;
   const PlayState& state_;
-  PlayerStatus& status_;
+  ShowingBook& status_;
   const Clock& clock_;
   PlaybackOutput& output_;
   const StopRequested outside_stop_;

@@ -10,12 +10,12 @@
 #include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/playback.h"
 #include "zel_video_player/player/playback_output.h"
-#include "zel_video_player/player/player_status.h"
+#include "zel_video_player/player/showing_book.h"
 #include "zel_video_player/player/pose_tracking.h"
 #include "zel_video_player/player/settings.h"
 #include "zel_video_player/world/locations.h"
 #include "zel_video_player/world/random.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel {
 
@@ -53,7 +53,7 @@ class Player {
 
  private:
   PlayState state_;
-  PlayerStatus status_;
+  ShowingBook status_;
   std::mutex engine_mutex_;  // the pose thread and roll_dice draw from the one engine
   RandomEngine& engine_;
   PoseTracker tracker_;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "zel_video_player/world/random.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel {
 

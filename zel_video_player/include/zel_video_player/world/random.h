@@ -9,7 +9,7 @@ namespace zel {
 // themselves so their draws repeat.
 using RandomEngine = std::mt19937_64;
 
-RandomEngine make_unseeded_engine();
+RandomEngine make_system_seeded_engine();
 
 // A real drawn uniformly from [0, 1) on a grid of 2^-53, never 1.0.
 inline double uniform01(RandomEngine& engine) {

@@ -14,12 +14,12 @@
 #include "zel_video_player/app/frame_memory.h"
 #include "zel_video_player/app/ros/master_watch.h"
 #include "zel_video_player/app/media_libraries.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/ros/zel_video_player.h"
 #include "zel_video_player/world/random.h"
 #include "zel_video_player/app/ros/start_up.h"
 #include "zel_video_player/app/ros/stop_signals.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace {
 
@@ -63,7 +63,7 @@ int run(int argc, char** argv) {
   if (start.kind != zel::ParseOutcome::Kind::run) return start.exit_status();
   const zel::Settings& settings = start.options;
 
-  zel::RandomEngine engine = zel::make_unseeded_engine();
+  zel::RandomEngine engine = zel::make_system_seeded_engine();
   try {
     zel::ZELVideoPlayer zelplayer(settings.video_folder, settings.num_locations, settings.radius,
                                   settings.test, engine);

@@ -8,7 +8,7 @@
 
 #include "zel_video_player/app/media_libraries.h"
 #include "zel_video_player/app/ros/start_up.h"
-#include "zel_video_player/world/stop.h"
+#include "zel_video_player/cancellation.h"
 
 namespace zel {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/text/formatting.h"
 
 namespace zel {

@@ -4,7 +4,7 @@
 
 #include <diagnostic_updater/update_functions.h>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/playback.h"
 #include "zel_video_player/player/ros/diagnostics_conversion.h"
 

@@ -9,7 +9,7 @@
 #include <sensor_msgs/CameraInfo.h>
 #include <std_msgs/String.h>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/ros/camera_info_conversion.h"
 #include "zel_video_player/player/ros/frame_label_conversion.h"
 #include "zel_video_player/player/ros/now_showing_conversion.h"

@@ -2,7 +2,7 @@
 
 #include <visualization_msgs/MarkerArray.h>
 
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/ros/marker_conversion.h"
 #include "zel_video_player/player/ros/ros_clock.h"
 #include "zel_video_player/text/formatting.h"

@@ -25,7 +25,7 @@ class ZELVideoPlayerNodelet : public nodelet::Nodelet {
   void onInit() override;
   void play();
 
-  RandomEngine engine_ = make_unseeded_engine();
+  RandomEngine engine_ = make_system_seeded_engine();
   std::optional<ZELVideoPlayer> player_;
   std::thread playback_;
 };

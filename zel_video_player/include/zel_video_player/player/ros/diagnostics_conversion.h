@@ -6,7 +6,7 @@
 
 #include <diagnostic_updater/DiagnosticStatusWrapper.h>
 
-#include "zel_video_player/player/player_status.h"
+#include "zel_video_player/player/showing_book.h"
 #include "zel_video_player/world/locations.h"
 
 namespace zel {

@@ -6,7 +6,7 @@
 #include <visualization_msgs/MarkerArray.h>
 
 #include "zel_video_player/world/locations.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 
 namespace zel {
 

@@ -9,21 +9,21 @@
 #include <sensor_msgs/Image.h>
 #include <zel_video_player/FrameLabel.h>
 
-#include "zel_video_player/demo/camera_record.h"
+#include "zel_video_player/demo/camera_pairing.h"
 #include "zel_video_player/demo/frame_truth.h"
 #include "zel_video_player/demo/pictures.h"
 
 namespace zel::demo {
 
 // The tour's ears on the camera: the player's frames and its label of each, and a detector's
-// results and pictures when there is one, all paired in a CameraRecord. Each stream is heard on a
+// results and pictures when there is one, all paired in a CameraPairing. Each stream is heard on a
 // thread of its own, so none is held up behind another.
-class CameraRecorder {
+class CameraListener {
  public:
   // `detector_results` empty: no detector; `detector_view` empty: none of its pictures.
-  CameraRecorder(const std::string& detector_results, const std::string& detector_view);
+  CameraListener(const std::string& detector_results, const std::string& detector_view);
   // The callbacks run on the spinners' threads: stopped before the fields they write go.
-  ~CameraRecorder();
+  ~CameraListener();
 
   std::string image_topic() const { return image_subscriber_.getTopic(); }
   std::string detector_topic() const { return detector_results_subscriber_.getTopic(); }
@@ -57,7 +57,7 @@ class CameraRecorder {
   ros::AsyncSpinner detector_spinner_{1, &detector_queue_};
   std::mutex mutex_;  // the values below, written by the spinners' threads
   sensor_msgs::ImageConstPtr latest_image_;
-  CameraRecord record_;
+  CameraPairing record_;
   bool have_detector_result_ = false;
 };
 

@@ -24,14 +24,14 @@ std::string camera_frame_caption(const std::optional<std::string>& media, bool e
 // scored against the labels. Every label the tour hears comes in here, and message_filters' ExactTime
 // policy pairs each message with the label of the same header stamp, in whichever order the two
 // come. One thread at a time.
-class CameraRecord {
+class CameraPairing {
  public:
   struct Kept {
     sensor_msgs::ImageConstPtr frame;  // none when nothing was paired
     std::string caption;
   };
 
-  CameraRecord();
+  CameraPairing();
 
   void label(const zel_video_player::FrameLabelConstPtr& label);
   void frame(const sensor_msgs::ImageConstPtr& frame);

@@ -1,11 +1,11 @@
-#include "camera_recorder.h"
+#include "camera_listener.h"
 
 #include <cstdint>
 
 #include <cv_bridge/cv_bridge.h>
 
 #include "tour_say.h"
-#include "zel_video_player/player/names.h"
+#include "zel_video_player/player/ros/names.h"
 
 namespace zel::demo {
 namespace {
@@ -26,25 +26,25 @@ cv::Mat frame_of(const sensor_msgs::ImageConstPtr& image) {
 
 }  // namespace
 
-CameraRecorder::CameraRecorder(const std::string& detector_results, const std::string& detector_view)
+CameraListener::CameraListener(const std::string& detector_results, const std::string& detector_view)
     : detecting_(!detector_results.empty()), expect_views_(!detector_view.empty()) {
   ros::NodeHandle image_node;
   image_node.setCallbackQueue(&image_queue_);
-  image_subscriber_ = image_node.subscribe(IMAGE_TOPIC, 1, &CameraRecorder::on_image, this);
+  image_subscriber_ = image_node.subscribe(IMAGE_TOPIC, 1, &CameraListener::on_image, this);
   // Labels come on a thread of their own: behind the frames' callbacks, which take long on a loaded
   // machine, they would fall further behind than the frames kept waiting for them.
   ros::NodeHandle label_node;
   label_node.setCallbackQueue(&label_queue_);
   frame_label_subscriber_ = label_node.subscribe(private_topic_of_default_node(FRAME_LABEL_TOPIC), LABEL_QUEUE,
-                                                 &CameraRecorder::on_frame_label, this);
+                                                 &CameraListener::on_frame_label, this);
   // The detector's too, never held up behind the camera's frames.
   if (detecting_) {
     ros::NodeHandle detector_node;
     detector_node.setCallbackQueue(&detector_queue_);
     detector_results_subscriber_ =
-        detector_node.subscribe(detector_results, 10, &CameraRecorder::on_detector_result, this);
+        detector_node.subscribe(detector_results, 10, &CameraListener::on_detector_result, this);
     if (expect_views_) {
-      detector_view_subscriber_ = detector_node.subscribe(detector_view, 10, &CameraRecorder::on_detector_view, this);
+      detector_view_subscriber_ = detector_node.subscribe(detector_view, 10, &CameraListener::on_detector_view, this);
     }
     detector_spinner_.start();
   }
@@ -52,7 +52,7 @@ CameraRecorder::CameraRecorder(const std::string& detector_results, const std::s
   label_spinner_.start();
 }
 
-CameraRecorder::~CameraRecorder() {
+CameraListener::~CameraListener() {
   image_spinner_.stop();
   label_spinner_.stop();
   detector_spinner_.stop();
@@ -62,41 +62,41 @@ CameraRecorder::~CameraRecorder() {
   detector_view_subscriber_.shutdown();
 }
 
-void CameraRecorder::on_image(const sensor_msgs::ImageConstPtr& image) {
+void CameraListener::on_image(const sensor_msgs::ImageConstPtr& image) {
   std::lock_guard<std::mutex> lock(mutex_);
   latest_image_ = image;
   record_.frame(image);
 }
 
-void CameraRecorder::on_frame_label(const zel_video_player::FrameLabelConstPtr& label) {
+void CameraListener::on_frame_label(const zel_video_player::FrameLabelConstPtr& label) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_.label(label);
 }
 
 // The detector copies each frame's header, stamp and all, into its result and its picture.
-void CameraRecorder::on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
+void CameraListener::on_detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_.detector_result(result);
   have_detector_result_ = true;
 }
 
-void CameraRecorder::on_detector_view(const sensor_msgs::ImageConstPtr& view) {
+void CameraListener::on_detector_view(const sensor_msgs::ImageConstPtr& view) {
   std::lock_guard<std::mutex> lock(mutex_);
   record_.detector_view(view);
 }
 
-bool CameraRecorder::has_labelled_frame() {
+bool CameraListener::has_labelled_frame() {
   std::lock_guard<std::mutex> lock(mutex_);
   return record_.has_labelled_frame();
 }
 
-bool CameraRecorder::has_detector_result() {
+bool CameraListener::has_detector_result() {
   std::lock_guard<std::mutex> lock(mutex_);
   return have_detector_result_;
 }
 
-SheetEntry CameraRecorder::keep(const std::string& title) {
-  CameraRecord::Kept kept;
+SheetEntry CameraListener::keep(const std::string& title) {
+  CameraPairing::Kept kept;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     kept = record_.keep(expect_views_);
@@ -104,7 +104,7 @@ SheetEntry CameraRecorder::keep(const std::string& title) {
   return {frame_of(kept.frame), title, kept.caption};
 }
 
-cv::Mat CameraRecorder::latest_frame() {
+cv::Mat CameraListener::latest_frame() {
   sensor_msgs::ImageConstPtr image;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -113,7 +113,7 @@ cv::Mat CameraRecorder::latest_frame() {
   return frame_of(image);
 }
 
-ScoreTable CameraRecorder::scores() {
+ScoreTable CameraListener::scores() {
   std::lock_guard<std::mutex> lock(mutex_);
   return record_.scores();
 }

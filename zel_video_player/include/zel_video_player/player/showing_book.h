@@ -25,7 +25,7 @@ struct PlaybackStatus {
 
 // The book of what shows and what fails. The playback thread writes it as it plays; any other
 // thread reads what shows and a snapshot, each value replaced whole so a reader never waits.
-class PlayerStatus {
+class ShowingBook {
  public:
   // Just before a playback's first frame, so the name never announces media that fails; the
   // clip no longer fails. Gives the media file now showing.

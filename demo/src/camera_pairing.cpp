@@ -1,4 +1,4 @@
-#include "zel_video_player/demo/camera_record.h"
+#include "zel_video_player/demo/camera_pairing.h"
 
 #include <cstdint>
 
@@ -35,49 +35,49 @@ std::string camera_frame_caption(const std::optional<std::string>& media, bool e
   return expect_views ? caption + "; no detector picture counted" : caption;
 }
 
-CameraRecord::CameraRecord()
+CameraPairing::CameraPairing()
     : frames_(policies::ExactTime<Image, Label>(PICTURES_PAIRED_WITHIN)),
       results_(policies::ExactTime<Result, Label>(KEPT_LABELS)),
       views_(policies::ExactTime<Image, Result, Label>(PICTURES_PAIRED_WITHIN)) {
-  frames_.registerCallback(&CameraRecord::frame_paired, this);
-  results_.registerCallback(&CameraRecord::result_paired, this);
-  views_.registerCallback(&CameraRecord::view_paired, this);
+  frames_.registerCallback(&CameraPairing::frame_paired, this);
+  results_.registerCallback(&CameraPairing::result_paired, this);
+  views_.registerCallback(&CameraPairing::view_paired, this);
 }
 
-void CameraRecord::label(const zel_video_player::FrameLabelConstPtr& label) {
+void CameraPairing::label(const zel_video_player::FrameLabelConstPtr& label) {
   truth_.frame_shown(label->media);
   frames_.add<1>(event_of(label));
   results_.add<1>(event_of(label));
   views_.add<2>(event_of(label));
 }
 
-void CameraRecord::frame(const sensor_msgs::ImageConstPtr& frame) { frames_.add<0>(event_of(frame)); }
+void CameraPairing::frame(const sensor_msgs::ImageConstPtr& frame) { frames_.add<0>(event_of(frame)); }
 
-void CameraRecord::detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
+void CameraPairing::detector_result(const opencv_apps::RectArrayStampedConstPtr& result) {
   truth_.result_received();
   results_.add<0>(event_of(result));
   views_.add<1>(event_of(result));
 }
 
-void CameraRecord::detector_view(const sensor_msgs::ImageConstPtr& view) { views_.add<0>(event_of(view)); }
+void CameraPairing::detector_view(const sensor_msgs::ImageConstPtr& view) { views_.add<0>(event_of(view)); }
 
-void CameraRecord::frame_paired(const sensor_msgs::ImageConstPtr& frame,
+void CameraPairing::frame_paired(const sensor_msgs::ImageConstPtr& frame,
                                 const zel_video_player::FrameLabelConstPtr& label) {
   latest_frame_ = frame;
   latest_frame_media_ = label->media;
 }
 
-void CameraRecord::result_paired(const opencv_apps::RectArrayStampedConstPtr& result,
+void CameraPairing::result_paired(const opencv_apps::RectArrayStampedConstPtr& result,
                                  const zel_video_player::FrameLabelConstPtr& label) {
   truth_.result_paired(label->media, result->rects.size());
 }
 
-void CameraRecord::view_paired(const sensor_msgs::ImageConstPtr& view, const opencv_apps::RectArrayStampedConstPtr& result,
+void CameraPairing::view_paired(const sensor_msgs::ImageConstPtr& view, const opencv_apps::RectArrayStampedConstPtr& result,
                                const zel_video_player::FrameLabelConstPtr& label) {
   latest_view_ = {view, detector_view_caption(label->media, result->rects.size())};
 }
 
-CameraRecord::Kept CameraRecord::keep(bool expect_views) const {
+CameraPairing::Kept CameraPairing::keep(bool expect_views) const {
   if (latest_view_.frame) return latest_view_;
   if (!latest_frame_) return {nullptr, camera_frame_caption(std::nullopt, expect_views)};
   return {latest_frame_, camera_frame_caption(latest_frame_media_, expect_views)};

@@ -1,7 +1,7 @@
 // The book of what shows and what fails, as the diagnostics and ~now_showing tell it.
 #include <gtest/gtest.h>
 
-#include "zel_video_player/player/player_status.h"
+#include "zel_video_player/player/showing_book.h"
 
 namespace zel {
 namespace {
@@ -10,8 +10,8 @@ PlaylistPtr playlist_of(std::vector<std::string> names) {
   return std::make_shared<const std::vector<std::string>>(std::move(names));
 }
 
-TEST(PlayerStatusTest, MediaFailsOnlyWhereItFailedWhileInThePlaylistAndUntilItPlays) {
-  PlayerStatus status;
+TEST(ShowingBookTest, MediaFailsOnlyWhereItFailedWhileInThePlaylistAndUntilItPlays) {
+  ShowingBook status;
   status.media_failed("cat", 0, "/m/cat.mp4 cannot be opened");
   status.media_failed("dog", 1, "/m/dog.jpg cannot be read as a picture");
   const PlaylistPtr at_first = playlist_of({"cat", "dog"});
@@ -30,8 +30,8 @@ TEST(PlayerStatusTest, MediaFailsOnlyWhereItFailedWhileInThePlaylistAndUntilItPl
   EXPECT_EQ(status.snapshot(0, at_first).media_failures, 3u);
 }
 
-TEST(PlayerStatusTest, WhatShowsIsTheMediaThatBeganUntilAPassShowsNothingWhichIsToldOnce) {
-  PlayerStatus status;
+TEST(ShowingBookTest, WhatShowsIsTheMediaThatBeganUntilAPassShowsNothingWhichIsToldOnce) {
+  ShowingBook status;
   EXPECT_EQ(*status.showing(), "");
   EXPECT_FALSE(status.end_showing()) << "nothing showed yet";
   status.playback_began("dog", MediaKind::still);

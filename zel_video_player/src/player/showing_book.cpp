@@ -1,10 +1,10 @@
-#include "zel_video_player/player/player_status.h"
+#include "zel_video_player/player/showing_book.h"
 
 #include <algorithm>
 
 namespace zel {
 
-std::string PlayerStatus::playback_began(const std::string& clip_name, MediaKind kind) {
+std::string ShowingBook::playback_began(const std::string& clip_name, MediaKind kind) {
   std::string file = media_file_name(clip_name, kind);
   std::atomic_store(&showing_, std::make_shared<const std::string>(file));
   const auto failing = std::atomic_load(&failing_);
@@ -17,24 +17,24 @@ std::string PlayerStatus::playback_began(const std::string& clip_name, MediaKind
   return file;
 }
 
-void PlayerStatus::media_failed(const std::string& clip_name, int location, const std::string& what) {
+void ShowingBook::media_failed(const std::string& clip_name, int location, const std::string& what) {
   media_failures_.fetch_add(1);
   auto changed = std::make_shared<FailingMedia>(*std::atomic_load(&failing_));
   (*changed)[clip_name] = {location, what};
   std::atomic_store(&failing_, std::shared_ptr<const FailingMedia>(std::move(changed)));
 }
 
-bool PlayerStatus::end_showing() {
+bool ShowingBook::end_showing() {
   if (std::atomic_load(&showing_)->empty()) return false;
   std::atomic_store(&showing_, std::make_shared<const std::string>());
   return true;
 }
 
-void PlayerStatus::clip_started(bool was_ready) {
+void ShowingBook::clip_started(bool was_ready) {
   (was_ready ? clips_ready_ahead_ : clips_opened_when_due_).fetch_add(1);
 }
 
-PlaybackStatus PlayerStatus::snapshot(int location, const PlaylistPtr& playlist) const {
+PlaybackStatus ShowingBook::snapshot(int location, const PlaylistPtr& playlist) const {
   PlaybackStatus status;
   status.location = location;
   status.playlist = playlist;
