@@ -25,6 +25,7 @@ inline constexpr ClipFormat FORMAT_720_30{1280, 720, 30, 5};
 inline constexpr ClipFormat FORMAT_720_60{1280, 720, 60, 5};
 inline constexpr ClipFormat FORMAT_1080_30{1920, 1080, 30, 5};
 inline constexpr ClipFormat FORMAT_1080_60{1920, 1080, 60, 5};
+inline constexpr ClipFormat FORMAT_2160_30{3840, 2160, 30, 5};
 
 // Codes written into every frame, so a subscriber can tell which clip a frame came from.
 inline constexpr int OBJECT_CLIP_CODE = 1;

@@ -10,8 +10,11 @@ namespace {
 
 constexpr double MIB = 1024.0 * 1024.0;
 constexpr double GROWTH_TARGET_BYTES = 1.0 * MIB;
-constexpr double PRIVATE_TARGET_1080_MIB = 100;
+// What the decoder must hold plus two outgoing frames, and the libraries' own pages.
 constexpr double PRIVATE_TARGET_480_MIB = 44;
+constexpr double PRIVATE_TARGET_1080_MIB = 64;
+constexpr double PRIVATE_TARGET_2160_MIB = 160;
+constexpr double RESIDENT_TARGET_1080_MIB = 150;
 constexpr double SOAK_POSE_PERIOD = 0.3;
 
 SoakRun soak(Harness& harness, const ClipFormat& format) {
@@ -69,6 +72,7 @@ double trend(const std::vector<SoakSample>& samples, MemoryFigure figure) {
 }
 
 double private_target_bytes(const ClipFormat& format) {
+  if (format.height >= 2160) return PRIVATE_TARGET_2160_MIB * MIB;
   return (format.height >= 1080 ? PRIVATE_TARGET_1080_MIB : PRIVATE_TARGET_480_MIB) * MIB;
 }
 
@@ -109,7 +113,11 @@ void report_soak(Report& report, const SoakRun& soak) {
                      verdict(static_cast<double>(most.private_bytes) <= target).c_str(),
                      verdict(growth < GROWTH_TARGET_BYTES).c_str()));
   report.line(figure_line("anonymous", &MemoryUse::anonymous_bytes));
-  report.line(figure_line("resident", &MemoryUse::resident_bytes));
+  const std::string resident_target =
+      soak.format.height == 1080 ? format("   target: under %.0f MiB %s", RESIDENT_TARGET_1080_MIB,
+                                          verdict(static_cast<double>(most.resident_bytes) < RESIDENT_TARGET_1080_MIB * MIB).c_str())
+                                 : "";
+  report.line(figure_line("resident", &MemoryUse::resident_bytes) + resident_target);
   std::size_t fewest = settled.front().descriptors;
   std::size_t most_descriptors = fewest;
   for (const auto& sample : settled) {
@@ -125,7 +133,7 @@ void report_soak(Report& report, const SoakRun& soak) {
 
 std::vector<SoakRun> measure_soaks(Harness& harness) {
   std::vector<SoakRun> soaks;
-  for (const auto& format : {FORMAT_1080_30, FORMAT_480_30}) {
+  for (const auto& format : {FORMAT_480_30, FORMAT_1080_30, FORMAT_2160_30}) {
     std::cout << "soaking for " << harness.options().soak_seconds << " s at " << format.label() << "..." << std::endl;
     soaks.push_back(soak(harness, format));
   }

@@ -28,7 +28,7 @@ struct SoakRun {
 };
 
 // The player's memory and open files, sampled once a second while the point keeps changing, at
-// 1080p30 and at 640x480@30.
+// 640x480@30, 1080p30 and 4K30.
 std::vector<SoakRun> measure_soaks(Harness& harness);
 
 // The soaks, beside the memory the cost runs saw while playing 1080p.
