@@ -34,6 +34,19 @@ for key in $listed; do
   echo "setup.sh: scripts/debian_packages.txt gives packages for $key, which no package.xml names" >&2
   mismatch=1
 done
+# debian/control builds the node from the same list: each development package named for a build
+# key of the node's package.xml must be among its Build-Depends.
+build_keys=$(sed 's/<!--.*-->//g' zel_video_player/package.xml |
+  sed -nE 's/.*<(buildtool_depend|build_depend|depend)>([^<]+)<.*/\2/p')
+build_depends=" $(sed -n '/^Build-Depends:/,/^[A-Z]/p' zel_video_player/debian/control | grep -oE '[a-z0-9][a-z0-9.+-]+' | tr '\n' ' ') "
+for key in $build_keys; do
+  for package in $(sed -nE "s/^$key:(.*)/\1/p" scripts/debian_packages.txt); do
+    [[ $package == *-dev || $package == catkin || $package == ros-* ]] || continue
+    [[ $build_depends == *" $package "* ]] && continue
+    echo "setup.sh: $package, for the key $key of zel_video_player/package.xml, is not among debian/control's Build-Depends" >&2
+    mismatch=1
+  done
+done
 ((!mismatch)) || exit 1
 scripts/version.sh >/dev/null
 scripts/install_packages.sh "${packages[@]}"
