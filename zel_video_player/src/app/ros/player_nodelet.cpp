@@ -35,7 +35,7 @@ void ZELVideoPlayerNodelet::onInit() {
   // before the first clip is opened, when FFmpeg reads it.
   quiet_media_libraries();
   try {
-    const ParseOutcome start = start_up(getMyArgv(), PROGRAM_NAME);
+    const ParseOutcome start = start_up(parse_args(getMyArgv(), PROGRAM_NAME));
     if (start.kind == ParseOutcome::Kind::help) std::cout << start.text << std::flush;
     if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
     if (start.kind != ParseOutcome::Kind::run) return;
