@@ -4,6 +4,7 @@
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +15,7 @@
 #include <image_transport/image_transport.h>
 #include <image_transport/publisher_plugin.h>
 #include <image_transport/subscriber_plugin.h>
+#include <ros/master.h>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <pluginlib/class_loader.hpp>
@@ -22,6 +24,7 @@
 #include "support/build_plugins.h"
 #include "support/ros_session.h"
 #include "support/timing.h"
+#include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/player/ros/image_conversion.h"
 #include "zel_video_player/player/ros/other_transports.h"
 
@@ -185,6 +188,31 @@ TEST_F(CompressedTransportTest, RepublishTurnsTheCompressedTopicBackIntoImages) 
   EXPECT_EQ(difference(cv::Mat(48, 64, CV_8UC3, const_cast<std::uint8_t*>(back.data.data()), back.step), gradient(120)), 0.0);
   republish.signal(SIGINT);
   EXPECT_TRUE(republish.wait_for(std::chrono::seconds(10)).has_value());
+}
+
+// The player keeps image_transport from publishing its raw frames only while it advertises: a
+// publisher that comes later on the topic publishes raw, and a value the user set is as it was.
+TEST_F(CompressedTransportTest, TheNodeLeavesRawOutOnlyWhileItAdvertises) {
+  const std::string topic = "/left_out/image";
+  const std::string parameter = topic + "/disable_pub_plugins";
+  const auto advertised = [](const std::string& name) {
+    ros::master::V_TopicInfo topics;
+    ros::master::getTopics(topics);
+    return std::any_of(topics.begin(), topics.end(), [&](const auto& info) { return info.name == name; });
+  };
+  for (const std::vector<std::string>& users_value : {std::vector<std::string>{}, {"image_transport/theora"}}) {
+    if (!users_value.empty()) ros::param::set(parameter, users_value);
+    {
+      const OtherTransports transports(ros::NodeHandle("", {{IMAGE_TOPIC, topic}}));
+      EXPECT_TRUE(advertised(topic + "/compressed"));
+      EXPECT_FALSE(advertised(topic)) << "raw frames go out through the player's own publication only";
+    }
+    const image_transport::Publisher later = transports_.advertise(topic, 1);
+    EXPECT_TRUE(advertised(topic));
+    std::vector<std::string> value;
+    EXPECT_EQ(ros::param::get(parameter, value), !users_value.empty());
+    EXPECT_EQ(value, users_value);
+  }
 }
 
 // The node's other transports encode on a thread of their own: a slow encoding (PNG at 1080p takes

@@ -1,7 +1,12 @@
 // The program as a user runs it, beside a private master.
 #include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "support/process.h"
+#include "zel_video_player/world/world.h"
 
 namespace zel::testing {
 namespace {
@@ -22,9 +27,11 @@ class EntryTest : public ::testing::Test {
     std::string err;
   };
 
-  Run run(std::vector<std::string> args) {
+  Run run(std::vector<std::string> args) { return run(std::move(args), master_->env()); }
+
+  Run run(std::vector<std::string> args, const std::map<std::string, std::string>& env) {
     args.insert(args.begin(), ZEL_PROGRAM);
-    Process program(args, master_->env(), scratch_.path());
+    Process program(args, env, scratch_.path());
     const auto status = program.wait_for(30s);
     EXPECT_TRUE(status.has_value()) << "still running: " << program.out();
     return {status.value_or(-999), program.out(), program.err()};
@@ -44,16 +51,34 @@ class EntryTest : public ::testing::Test {
 
 RosMaster* EntryTest::master_ = nullptr;
 
-TEST_F(EntryTest, HelpAfterTheNodeStarts) {
-  const Run result = run({"--help"});
-  EXPECT_EQ(result.status, 0);
-  const auto started = result.out.find("ZEL Video Player Node started");
-  const auto usage = result.out.find("usage: zel_tq0731QX [-h] [--test]");
-  ASSERT_NE(started, std::string::npos) << result.out;
-  ASSERT_NE(usage, std::string::npos) << result.out;
-  EXPECT_LT(started, usage);
-  EXPECT_NE(result.out.find("Generate locations"), std::string::npos);
-  EXPECT_EQ(result.out.find("Using arguments:"), std::string::npos);
+// Help and a usage error never reach the master: beside a player running under the node's name
+// they end nothing (roscpp ends a node whose name another takes), and with no master they answer at
+// once. Their text is as ever, the start line first.
+TEST_F(EntryTest, HelpAndUsageErrorsLeaveTheGraphAlone) {
+  const std::string media = scratch_.path() + "/media";
+  std::filesystem::create_directory(media);
+  std::vector<std::string> names(OBJECT_LIST.begin(), OBJECT_LIST.end());
+  names.emplace_back(EMPTY_CLIP);
+  for (const auto& name : names) std::ofstream(media + "/" + name + ".jpg");  // empty, yet enough to run
+  Process player({ZEL_PROGRAM, "--video_folder", media}, master_->env(), scratch_.path());
+  ASSERT_TRUE(player.wait_for_output("Generated locations:", 30s)) << player.err();
+  auto no_master = master_->env();
+  no_master["ROS_MASTER_URI"] = "http://127.0.0.1:" + std::to_string(free_tcp_port());
+  for (const auto& env : {master_->env(), no_master}) {
+    const auto began = std::chrono::steady_clock::now();
+    const Run help = run({"--help"}, env);
+    EXPECT_EQ(run({"--radius", "wide", "--video_folder", media}, env).status, 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, 10s);
+    EXPECT_EQ(help.status, 0);
+    const auto started = help.out.find("ZEL Video Player Node started");
+    EXPECT_NE(started, std::string::npos) << help.out;
+    EXPECT_LT(started, help.out.find("usage: zel_tq0731QX [-h] [--test]")) << help.out;
+    EXPECT_NE(help.out.find("Generate locations"), std::string::npos);
+    EXPECT_EQ(help.out.find("Using arguments:"), std::string::npos);
+    EXPECT_FALSE(player.wait_for(3s).has_value()) << player.err();
+  }
+  player.signal(SIGINT);
+  EXPECT_EQ(player.wait_for(5s), 0);
 }
 
 // The echo shows the folder as typed; the check, and its message, the folder with its slash. An

@@ -7,13 +7,22 @@
 #include <std_msgs/String.h>
 #include <visualization_msgs/MarkerArray.h>
 
+#include <boost/make_shared.hpp>
 #include <boost/weak_ptr.hpp>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <nodelet/loader.h>
+#include <opencv2/core/utils/logger.hpp>
 #include <pluginlib/class_loader.hpp>
+
+extern "C" {
+#include <libavutil/log.h>
+}
 
 #include "support/build_plugins.h"
 #include "support/media.h"
@@ -28,6 +37,21 @@ namespace zel::testing {
 namespace {
 
 constexpr const char* PLAYER_TYPE = "zel_video_player/ZELVideoPlayerNodelet";
+constexpr const char* NEIGHBOUR_TYPE = "zel_test/MediaNeighbour";
+constexpr const char* NEIGHBOURS_FFMPEG_LINE = "the neighbour's own FFmpeg error";
+constexpr const char* NEIGHBOURS_OPENCV_LINE = "the neighbour's own OpenCV warning";
+
+// Another package's nodelet in the player's manager, whose media libraries speak as it starts.
+class MediaNeighbour : public nodelet::Nodelet {
+  void onInit() override {
+    av_log(nullptr, AV_LOG_ERROR, "%s\n", NEIGHBOURS_FFMPEG_LINE);
+    CV_LOG_WARNING(nullptr, NEIGHBOURS_OPENCV_LINE);
+  }
+};
+
+std::size_t count_of(const std::string& text, const std::string& needle) {
+  return lines_containing(text, needle).size();
+}
 
 class NodeletTest : public ::testing::Test {
  protected:
@@ -59,7 +83,8 @@ class NodeletTest : public ::testing::Test {
   pluginlib::ClassLoader<nodelet::Nodelet> plugins_{"nodelet", "nodelet::Nodelet"};
   // Held weakly, so that an unload destroys the nodelet as it does in a manager.
   boost::weak_ptr<nodelet::Nodelet> loaded_;
-  nodelet::Loader manager_{[this](const std::string& type) {
+  nodelet::Loader manager_{[this](const std::string& type) -> boost::shared_ptr<nodelet::Nodelet> {
+    if (type == NEIGHBOUR_TYPE) return boost::make_shared<MediaNeighbour>();
     const boost::shared_ptr<nodelet::Nodelet> created = plugins_.createInstance(type);
     loaded_ = created;
     return created;
@@ -97,6 +122,31 @@ TEST_F(NodeletTest, FailedStartUpsLeaveTheManagerRunningAndPlayNothing) {
   // Still a working manager: the next good load plays.
   ASSERT_TRUE(load({"--video_folder", dir_.path()}));
   EXPECT_TRUE(recorder.wait_for_count(1, 10.0 * TIMING_SLACK));
+}
+
+// A player leaves the process as the manager's other nodelets rely on it: their own FFmpeg and
+// OpenCV messages show beside it, and its broken clip lets FFmpeg speak only rarely.
+TEST_F(NodeletTest, ANeighbourStillHearsItsMediaLibrariesBesideAPlayerWithBrokenMedia) {
+  const std::string broken = folder_ + "empty.mp4";
+  write_clip(broken, clip_code_of("empty"), 30, 30);
+  std::filesystem::resize_file(broken, std::filesystem::file_size(broken) / 2);  // cut before its index
+  std::filesystem::remove(folder_ + "empty.jpg");
+  const char* const environment_before = std::getenv("OPENCV_FFMPEG_LOGLEVEL");
+  std::string said;
+  {
+    const CapturedOutput errors(STDERR_FILENO);
+    load({"--video_folder", dir_.path()});
+    manager_.load("/neighbour", NEIGHBOUR_TYPE, {}, {});
+    ros::WallDuration(2.0).sleep();
+    said = errors.text();
+  }
+  EXPECT_EQ(count_of(said, NEIGHBOURS_FFMPEG_LINE), 1u) << said;
+  EXPECT_EQ(count_of(said, NEIGHBOURS_OPENCV_LINE), 1u) << said;
+  EXPECT_EQ(std::getenv("OPENCV_FFMPEG_LOGLEVEL"), environment_before);
+  // Tried at once and a second later, FFmpeg's word each time.
+  const std::size_t tries = count_of(said, "moov atom not found");
+  EXPECT_GE(tries, 1u) << said;
+  EXPECT_LE(tries, 2u) << said;
 }
 
 TEST_F(NodeletTest, PlayersForTwoRobotsInOneManagerKeepToTheirOwnNames) {

@@ -176,7 +176,10 @@ TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   }
 }
 
-TEST_F(PlaybackTest, MediaThatVanishesIsRetriedCalmlyReportedOnceAndPlaysAgainWhenBack) {
+// Every try of broken media lets the decoders speak, which a player beside other nodelets must not
+// repeat often: unchanged, it is tried again after a second, then after longer and longer waits,
+// and as soon as it changes on disk.
+TEST_F(PlaybackTest, MediaThatVanishesIsRetriedRarelyReportedOnceAndPlaysAgainAsSoonAsItIsBack) {
   write_still(folder_ + "empty.jpg", 6);
   std::atomic<bool> back{false};
   output_.on_send = [&](std::size_t n) {
@@ -184,14 +187,14 @@ TEST_F(PlaybackTest, MediaThatVanishesIsRetriedCalmlyReportedOnceAndPlaysAgainWh
     if (back && n > 240) state_.request_stop();
   };
   auto loop = std::async(std::launch::async, [&] { playback_.main_loop(); });
-  std::this_thread::sleep_for(700ms);
+  std::this_thread::sleep_for(1500ms);
+  // Once when it is missing, once a second later; the next try would come at three seconds.
   const std::uint64_t failures = status_.snapshot(NO_LOCATION, empty_playlist()).media_failures;
-  // Retries wait ever longer instead of spinning: a few in 0.7 s, not thousands.
-  EXPECT_GE(failures, 2u);
-  EXPECT_LE(failures, 8u);
+  EXPECT_GE(failures, 1u);
+  EXPECT_LE(failures, 2u);
   write_still(folder_ + "empty.jpg", 6);
   back = true;
-  ASSERT_EQ(loop.wait_for(3s * TIMING_SLACK), std::future_status::ready);
+  ASSERT_EQ(loop.wait_for(1s * TIMING_SLACK), std::future_status::ready);
   EXPECT_EQ(lines_containing("error: "), 1u);
   EXPECT_EQ(lines_containing("error: ZEL video player: " + folder_ + "empty{.mp4/.jpg} is missing; showing nothing"), 1u);
 }

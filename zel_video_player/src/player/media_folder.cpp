@@ -13,6 +13,8 @@ bool is_regular_file(const std::string& path) {
   return stamp && stamp->regular;
 }
 
+bool same_time(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
 }  // namespace
 
 std::string media_file_name(const std::string& clip_name, MediaKind kind) {
@@ -42,15 +44,23 @@ bool is_still(const std::string& folder, const std::string& clip_name) {
 }
 
 bool FileStamp::operator==(const FileStamp& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
-         regular == other.regular;
+  return device == other.device && inode == other.inode && size == other.size && same_time(modified, other.modified) &&
+         same_time(status_changed, other.status_changed) && regular == other.regular;
 }
 
 std::optional<FileStamp> file_stamp(const std::string& path) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, S_ISREG(status.st_mode)};
+  return FileStamp{status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_ctim, S_ISREG(status.st_mode)};
+}
+
+MediaStamps media_stamps(const std::string& folder, const std::vector<std::string>& clip_names) {
+  MediaStamps stamps;
+  for (const auto& name : clip_names) {
+    stamps.push_back(file_stamp(still_path(folder, name)));
+    stamps.push_back(file_stamp(video_path(folder, name)));
+  }
+  return stamps;
 }
 
 bool path_exists(const std::string& path) { return file_stamp(path).has_value(); }

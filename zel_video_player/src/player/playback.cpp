@@ -18,11 +18,12 @@
 namespace zel {
 namespace {
 
-// Media that showed nothing is tried again after one frame period, then after ever longer waits
-// up to a second: a broken file stays cheap and quiet, a repaired one plays again promptly.
-constexpr auto FIRST_RETRY_DELAY =
-    std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::duration<double>(1.0 / Playback::IMAGE_RATE_FLOOR));
-constexpr auto LONGEST_RETRY_DELAY = std::chrono::seconds(1);
+// Media that showed nothing is tried again as soon as it changes on disk, which stat tells without
+// a word; unchanged, after a second, then after ever longer waits up to a minute. Each try of a
+// broken file lets FFmpeg and OpenCV say their own lines, which a player in a nodelet manager cannot
+// silence without silencing the other nodelets' too.
+constexpr auto FIRST_RETRY_DELAY = std::chrono::seconds(1);
+constexpr auto LONGEST_RETRY_DELAY = std::chrono::minutes(1);
 constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
 // The next clip is opened this long before it is due: a 1080p open took 0.07 s on a quiet
 // two-core machine and 0.2 s at its p95 on a busy one. Opened any earlier, two decoders (tens of
@@ -96,6 +97,7 @@ void Playback::main_loop() {
   while (!stopping()) {
     const Scene scene = state_.scene();
     const Playlist& playlist = *scene.to_play;
+    const MediaStamps tried = media_stamps(video_folder_, playlist);
     const std::uint64_t sent_before = frames_sent_;
     for (std::size_t i = 0; i < playlist.size(); ++i) {
       // A stopped player starts no further clip: the process, and its log, may run on for long.
@@ -109,20 +111,27 @@ void Playback::main_loop() {
     // A pass that showed nothing (broken media) must neither spin nor flood the log. A late
     // subscriber to the latched name must not be told of media that no longer shows.
     if (status_.end_showing()) output_.now_showing("");
-    wait_unless_scene_changes(scene.change, retry_delay.next());
+    wait_before_retry(scene.change, playlist, tried, retry_delay.next());
   }
 }
 
 bool Playback::stopping() const { return state_.stop_requested() || outside_stop_(); }
 
-void Playback::wait_unless_scene_changes(std::uint64_t change, std::chrono::steady_clock::duration timeout) const {
+// Media that changed is tried once it looks the same twice in a row: a file being copied in is
+// tried when it is whole, not at each block written.
+void Playback::wait_before_retry(std::uint64_t change, const Playlist& playlist, const MediaStamps& tried,
+                                 std::chrono::steady_clock::duration timeout) const {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MediaStamps last_seen = tried;
   for (auto now = std::chrono::steady_clock::now(); now < deadline && !stopping();
        now = std::chrono::steady_clock::now()) {
     if (state_.wait_for_change(change,
                                std::min<std::chrono::steady_clock::duration>(deadline - now, LONGEST_SLEEP))) {
       return;
     }
+    const MediaStamps seen = media_stamps(video_folder_, playlist);
+    if (seen != tried && seen == last_seen) return;
+    last_seen = seen;
   }
 }
 

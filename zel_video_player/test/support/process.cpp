@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -126,6 +127,24 @@ bool Process::wait_for_output(const std::string& text, std::chrono::milliseconds
     std::this_thread::sleep_for(20ms);
   }
   return false;
+}
+
+CapturedOutput::CapturedOutput(int descriptor) : descriptor_(descriptor), saved_(::dup(descriptor)) {
+  std::fflush(nullptr);
+  const int file = ::open((dir_.path() + "/captured").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  ::dup2(file, descriptor_);
+  ::close(file);
+}
+
+CapturedOutput::~CapturedOutput() {
+  std::fflush(nullptr);
+  ::dup2(saved_, descriptor_);
+  ::close(saved_);
+}
+
+std::string CapturedOutput::text() const {
+  std::fflush(nullptr);
+  return read_file(dir_.path() + "/captured");
 }
 
 int free_tcp_port() {

@@ -54,6 +54,20 @@ class Process {
   std::string stderr_path_;
 };
 
+// What this process writes to a file descriptor (1 or 2) while the object lives, kept in a file:
+// the output of the nodelets this process loads as their manager.
+class CapturedOutput {
+ public:
+  explicit CapturedOutput(int descriptor);
+  ~CapturedOutput();
+  std::string text() const;
+
+ private:
+  const int descriptor_;
+  const int saved_;
+  const TempDir dir_;
+};
+
 int free_tcp_port();
 // Whether something listens on the loopback port, as a started server does once it is ready.
 bool port_accepts(int port);

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zel {
 
@@ -25,17 +26,23 @@ std::string either_media_path(const std::string& folder, const std::string& clip
 std::optional<MediaKind> media_of(const std::string& folder, const std::string& clip_name);
 bool is_still(const std::string& folder, const std::string& clip_name);
 
-// What tells one version of a file from the next: a file replaced or rewritten differs in one.
-// Symbolic links are followed; an entry that cannot be examined has none.
+// What tells one version of a file from the next: a file replaced, rewritten or given other
+// permissions differs in one. Symbolic links are followed; an entry that cannot be examined has none.
 struct FileStamp {
   dev_t device = 0;
   ino_t inode = 0;
   off_t size = 0;
   timespec modified{};
+  timespec status_changed{};
   bool regular = false;
   bool operator==(const FileStamp& other) const;
 };
 std::optional<FileStamp> file_stamp(const std::string& path);
 bool path_exists(const std::string& path);
+
+// The stamps of both files each clip name may stand for, in order: any change to the media the
+// names show, one kind appearing beside the other included, changes them.
+using MediaStamps = std::vector<std::optional<FileStamp>>;
+MediaStamps media_stamps(const std::string& folder, const std::vector<std::string>& clip_names);
 
 }  // namespace zel

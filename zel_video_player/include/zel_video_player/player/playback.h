@@ -8,6 +8,7 @@
 #include "zel_video_player/player/clock.h"
 #include "zel_video_player/player/frame_pacer.h"
 #include "zel_video_player/player/frame_stamps.h"
+#include "zel_video_player/player/media_folder.h"
 #include "zel_video_player/player/play_state.h"
 #include "zel_video_player/player/playback_output.h"
 #include "zel_video_player/player/showing_book.h"
@@ -68,7 +69,10 @@ class Playback {
   bool send_still_paced(std::int64_t publications, std::int64_t open_ahead_after, FramePacer& frame_pacer,
                         std::uint64_t change, const std::string* next);
   void playback_began(const std::string& clip_name, MediaKind kind);
-  void wait_unless_scene_changes(std::uint64_t change, std::chrono::steady_clock::duration timeout) const;
+  // Until the scene changes, a stop, the timeout, or a change on disk to the playlist's media, which
+  // were `tried`.
+  void wait_before_retry(std::uint64_t change, const Playlist& playlist, const MediaStamps& tried,
+                         std::chrono::steady_clock::duration timeout) const;
   void report_media_failure(const std::string& clip_name, const std::string& path, const std::string& problem);
   void media_worked(const std::string& path) { failure_reports_.forget(path); }
   void report_damage(const std::string& path, std::int64_t packets_skipped);

@@ -6,8 +6,9 @@
 namespace zel {
 
 // How long to wait before trying again media that showed nothing: the first wait, then twice as
-// long each time it fails again, up to the ceiling. So a broken file costs next to nothing once it
-// has failed a few times, and a repaired one plays again within the ceiling.
+// long each time it fails again, up to the ceiling. So a broken file costs next to nothing, and its
+// decoder's complaints come rarely, once it has failed a few times; playback need not wait this
+// long for media that is mended, which it sees change on disk.
 class RetryDelay {
  public:
   using Duration = std::chrono::steady_clock::duration;

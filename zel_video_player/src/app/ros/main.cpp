@@ -1,4 +1,4 @@
-// The program entry: start the node, read the command line, check the media and hand the main
+// The program entry: read the command line, start the node, check the media and hand the main
 // thread to the player. Every way out of the program is decided here.
 #include <cstdio>
 #include <exception>
@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include <cxxabi.h>
@@ -45,19 +46,21 @@ int run(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   zel::quiet_media_libraries();
   zel::keep_frame_memory();
-  // roscpp strips the remapping arguments from the vector it is given; keep the full one for
-  // removeROSArgs so the two stay separate steps.
-  std::vector<char*> init_args(argv, argv + argc);
-  int init_argc = argc;
-  ros::init(init_argc, init_args.data(), zel::NODE_NAME, ros::init_options::NoSigintHandler);
-  // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
-  ros::start();
-  if (!ros::ok() || zel::stop_signal_received()) return shut_down_ros();
-
   std::vector<std::string> args;
   ros::removeROSArgs(argc, argv, args);
-  const zel::ParseOutcome start =
-      zel::start_up(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
+  zel::ParseOutcome parsed = zel::parse_args(std::vector<std::string>(args.begin() + 1, args.end()), args.front());
+  // Help or a usage error never reaches the master: registered under the node's name, it would end
+  // a player already running under it, and it would wait for a master that may not be there.
+  if (parsed.kind == zel::ParseOutcome::Kind::run) {
+    // roscpp strips the remapping arguments from the vector it is given; keep the full one above.
+    std::vector<char*> init_args(argv, argv + argc);
+    int init_argc = argc;
+    ros::init(init_argc, init_args.data(), zel::NODE_NAME, ros::init_options::NoSigintHandler);
+    // Waits for the master; a stop signal ends the wait, and then there is nothing to run.
+    ros::start();
+    if (!ros::ok() || zel::stop_signal_received()) return shut_down_ros();
+  }
+  const zel::ParseOutcome start = zel::start_up(std::move(parsed));
   if (start.kind == zel::ParseOutcome::Kind::help) std::cout << start.text << std::flush;
   if (start.kind == zel::ParseOutcome::Kind::usage_error) std::cerr << start.text << std::flush;
   if (start.kind != zel::ParseOutcome::Kind::run) return start.exit_status();

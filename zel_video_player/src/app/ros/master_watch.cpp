@@ -1,4 +1,5 @@
 #include "zel_video_player/app/ros/master_watch.h"
+#include "zel_video_player/player/ros/master_answer.h"
 #include "zel_video_player/text/formatting.h"
 
 #include <set>
@@ -108,8 +109,7 @@ MasterWatch::Standing MasterWatch::check() const {
   XmlRpcValue payload;
   if (ros::master::execute("lookupNode", texts({node, node}), response, payload, false)) return Standing::registered;
   // A master that answers with a failure does not know the name; no answer at all means it is away.
-  const bool answered = response.getType() == XmlRpcValue::TypeArray && response.size() == 3;
-  return answered ? Standing::forgotten : Standing::master_away;
+  return master_answered(response) ? Standing::forgotten : Standing::master_away;
 }
 
 bool MasterWatch::register_again() const {

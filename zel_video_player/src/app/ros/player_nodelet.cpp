@@ -6,7 +6,6 @@
 
 #include <ros/console.h>
 
-#include "zel_video_player/app/media_libraries.h"
 #include "zel_video_player/app/ros/start_up.h"
 #include "zel_video_player/cancellation.h"
 
@@ -31,11 +30,8 @@ ZELVideoPlayerNodelet::~ZELVideoPlayerNodelet() {
 // Runs on the manager's thread, which loads and unloads every nodelet: only the start-up happens
 // here, the playback gets a thread of its own.
 void ZELVideoPlayerNodelet::onInit() {
-  // Unlike in the program, other threads run already; what counts is that the setting is there
-  // before the first clip is opened, when FFmpeg reads it.
-  quiet_media_libraries();
   try {
-    const ParseOutcome start = start_up(getMyArgv(), PROGRAM_NAME);
+    const ParseOutcome start = start_up(parse_args(getMyArgv(), PROGRAM_NAME));
     if (start.kind == ParseOutcome::Kind::help) std::cout << start.text << std::flush;
     if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
     if (start.kind != ParseOutcome::Kind::run) return;

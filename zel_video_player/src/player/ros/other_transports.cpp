@@ -1,22 +1,100 @@
 #include "zel_video_player/player/ros/other_transports.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <ros/master.h>
+
+#include "zel_video_player/player/ros/master_answer.h"
 #include "zel_video_player/player/ros/names.h"
 #include "zel_video_player/text/formatting.h"
 
 namespace zel {
 namespace {
 
+using XmlRpc::XmlRpcValue;
+
 constexpr const char* RAW_PLUGIN = "image_transport/raw";
 constexpr const char* COMPRESSED_PLUGIN = "image_transport/compressed";
 
-// image_transport would publish the raw frames too, but through roscpp's own serialisation, which
-// a large picture turns into a standstill; its raw transport is switched off for this topic the way
-// image_transport offers, keeping whatever else the user switched off. Without any other transport
-// installed there is nothing for it to do.
+// What the master holds under a parameter's name, once it answered; nothing when it holds nothing.
+struct MasterParameter {
+  bool answered = false;
+  std::optional<XmlRpcValue> value;
+};
+
+// Waits for the master as roscpp's own calls do: only a shutdown leaves it unanswered, so a value
+// that is there is never taken for one that is not.
+MasterParameter ask_master(const std::string& name) {
+  XmlRpcValue request;
+  request[0] = ros::this_node::getName();
+  request[1] = name;
+  XmlRpcValue response;
+  XmlRpcValue value;
+  if (ros::master::execute("getParam", request, response, value, true)) return {true, value};
+  return {master_answered(response), std::nullopt};
+}
+
+bool lists(const XmlRpcValue& plugins, const std::string& plugin) {
+  for (int i = 0; i < plugins.size(); ++i) {
+    if (plugins[i].getType() == XmlRpcValue::TypeString && std::string(plugins[i]) == plugin) return true;
+  }
+  return false;
+}
+
+// image_transport would publish the raw frames too, through roscpp's own serialisation, which a
+// large picture turns into a standstill. It reads which of its transports to leave out only while
+// it advertises a topic, so raw is left out just for the player's own advertising, beside what the
+// user left out, and the parameter is put back right after: a publisher that comes later on the
+// topic, image_transport's republish say, still publishes raw, and a value of the user's stays
+// theirs. One that changed meanwhile (a master that restarted holds none) is not ours to put back.
+class RawLeftOutWhileAdvertising {
+ public:
+  explicit RawLeftOutWhileAdvertising(const std::string& topic) : name_(topic + "/disable_pub_plugins") {
+    const MasterParameter found = ask_master(name_);
+    if (!found.answered) return;
+    XmlRpcValue plugins;
+    plugins.setSize(0);
+    if (found.value && found.value->getType() == XmlRpcValue::TypeArray) {
+      if (lists(*found.value, RAW_PLUGIN)) return;
+      for (int i = 0; i < found.value->size(); ++i) {
+        if ((*found.value)[i].getType() == XmlRpcValue::TypeString) plugins[plugins.size()] = (*found.value)[i];
+      }
+    }
+    plugins[plugins.size()] = std::string(RAW_PLUGIN);
+    before_ = found.value;
+    ros::param::set(name_, plugins);
+    set_ = plugins;
+  }
+
+  ~RawLeftOutWhileAdvertising() {
+    if (!set_) return;
+    const MasterParameter now = ask_master(name_);
+    if (!now.answered || !now.value || !(*now.value == *set_)) return;
+    if (before_) {
+      ros::param::set(name_, *before_);
+    } else {
+      XmlRpcValue request;
+      request[0] = ros::this_node::getName();
+      request[1] = name_;
+      XmlRpcValue response;
+      XmlRpcValue ignored;
+      ros::master::execute("deleteParam", request, response, ignored, true);
+    }
+  }
+
+  RawLeftOutWhileAdvertising(const RawLeftOutWhileAdvertising&) = delete;
+  RawLeftOutWhileAdvertising& operator=(const RawLeftOutWhileAdvertising&) = delete;
+
+ private:
+  const std::string name_;
+  std::optional<XmlRpcValue> before_;  // the user's value
+  std::optional<XmlRpcValue> set_;     // what was put in its place, while it is there
+};
+
+// Without any other transport installed there is nothing for image_transport to do.
 image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node) {
   image_transport::ImageTransport transports(node);
   const std::vector<std::string> loadable = transports.getLoadableTransports();
@@ -30,13 +108,7 @@ image_transport::Publisher advertise_other_transports(const ros::NodeHandle& nod
   if (std::all_of(loadable.begin(), loadable.end(), [](const std::string& name) { return name == RAW_PLUGIN; })) {
     return {};
   }
-  const std::string switched_off = node.resolveName(IMAGE_TOPIC) + "/disable_pub_plugins";
-  std::vector<std::string> plugins;
-  node.getParam(switched_off, plugins);
-  if (std::find(plugins.begin(), plugins.end(), RAW_PLUGIN) == plugins.end()) {
-    plugins.emplace_back(RAW_PLUGIN);
-    node.setParam(switched_off, plugins);
-  }
+  const RawLeftOutWhileAdvertising raw_left_out(node.resolveName(IMAGE_TOPIC));
   return transports.advertise(IMAGE_TOPIC, IMAGE_QUEUE);
 }
 

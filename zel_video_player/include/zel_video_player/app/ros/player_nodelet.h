@@ -13,7 +13,8 @@ namespace zel {
 // The player inside a nodelet manager, where subscribers in the same manager are handed each frame
 // by pointer instead of a serialised copy. It takes the program's arguments (the nodelet's argument
 // list) and plays on a thread of its own. A start-up that fails logs why and leaves it idle: it
-// never ends the manager.
+// never ends the manager. It changes nothing of the process that the manager's other nodelets rely
+// on: the environment, and how FFmpeg and OpenCV log, stay theirs.
 class ZELVideoPlayerNodelet : public nodelet::Nodelet {
  public:
   ~ZELVideoPlayerNodelet() override;
