@@ -203,7 +203,7 @@ TEST_F(CompressedTransportTest, TheNodeLeavesRawOutOnlyWhileItAdvertises) {
   for (const std::vector<std::string>& users_value : {std::vector<std::string>{}, {"image_transport/theora"}}) {
     if (!users_value.empty()) ros::param::set(parameter, users_value);
     {
-      const OtherTransports transports(ros::NodeHandle("", {{IMAGE_TOPIC, topic}}));
+      const OtherTransports transports(ros::NodeHandle("", {{IMAGE_TOPIC, topic}}), "");
       EXPECT_TRUE(advertised(topic + "/compressed"));
       EXPECT_FALSE(advertised(topic)) << "raw frames go out through the player's own publication only";
     }
@@ -221,7 +221,7 @@ TEST_F(CompressedTransportTest, TheNodeLeavesRawOutOnlyWhileItAdvertises) {
 TEST_F(CompressedTransportTest, TheNodesEncoderThreadNeverHoldsThePlayerBack) {
   ros::param::set("/camera/image/compressed/format", "png");
   PointerRecorder<sensor_msgs::CompressedImage> received("/camera/image/compressed");
-  OtherTransports transports{ros::NodeHandle()};
+  OtherTransports transports{ros::NodeHandle(), ""};
   ASSERT_TRUE(wait_until(5.0 * TIMING_SLACK, [&] { return transports.wanted(); }));
   cv::Mat large;
   cv::resize(gradient(0), large, cv::Size(1920, 1080));

@@ -111,12 +111,18 @@ TEST_F(NodeletTest, FailedStartUpsLeaveTheManagerRunningAndPlayNothing) {
   const std::vector<std::vector<std::string>> failing = {
       {"--video_folder", incomplete.path()}, {"--radius", "wide", "--video_folder", dir_.path()},
       {"--video_folder", ""}, {"--help"}};
-  for (const auto& args : failing) {
-    SCOPED_TRACE(args.front() + " " + args.back());
-    load(args);
-    EXPECT_EQ(player(), nullptr);
-    manager_.unload("/zel_tq_video");
+  std::string said;
+  {
+    const CapturedOutput errors(STDERR_FILENO);
+    for (const auto& args : failing) {
+      load(args);
+      EXPECT_EQ(player(), nullptr) << args.front() << " " << args.back();
+      manager_.unload("/zel_tq_video");
+    }
+    said = errors.text();
   }
+  // The usage error's last line, the one that says what is wrong, says whose it is too.
+  EXPECT_EQ(count_of(said, "[/zel_tq_video] zel_tq0731QX: error: argument --radius: invalid float value"), 1u) << said;
   ros::WallDuration(0.5).sleep();
   EXPECT_EQ(recorder.count(), 0u);
   // Still a working manager: the next good load plays.
@@ -167,13 +173,29 @@ TEST_F(NodeletTest, PlayersForTwoRobotsInOneManagerKeepToTheirOwnNames) {
   const auto a = robot("robot_a");
   const auto b = robot("robot_b");
   Recorder<diagnostic_msgs::DiagnosticArray> diagnostics("/diagnostics");
-  for (const Robot* r : {a.get(), b.get()}) {
-    ASSERT_TRUE(load({"--test", "--video_folder", dir_.path()},
-                     {{"/camera/image", "/" + r->name + "/image"}, {"/amcl_pose", "/" + r->name + "/pose"}},
-                     "/" + r->name));
+  // What both print and log on the manager's standard output, robot_a's arrival among it.
+  std::string printed;
+  {
+    const CapturedOutput out(STDOUT_FILENO);
+    for (const Robot* r : {a.get(), b.get()}) {
+      ASSERT_TRUE(load({"--test", "--video_folder", dir_.path()},
+                       {{"/camera/image", "/" + r->name + "/image"}, {"/amcl_pose", "/" + r->name + "/pose"}},
+                       "/" + r->name));
+    }
+    const Location point = test_locations().front();
+    send_pose(a->poses, point.x, point.y);
+    wait_until(10.0 * TIMING_SLACK, [&] { return out.text().find("[/robot_a] Playlist is now: ") != std::string::npos; });
+    printed = out.text();
   }
-  const Location point = test_locations().front();
-  send_pose(a->poses, point.x, point.y);
+  // Every line of theirs names its player, before the text the program prints.
+  const std::vector<std::string> players_texts{"ZEL ", "Using arguments", "         ", ". (", "Inside", "Playlist"};
+  for (const std::string& line : split_lines(printed)) {
+    if (lines_containing(line, "[/robot_a] ").empty() && lines_containing(line, "[/robot_b] ").empty()) {
+      for (const auto& text : players_texts) EXPECT_EQ(line.find(text), std::string::npos) << line;
+    }
+  }
+  EXPECT_EQ(count_of(printed, "[/robot_a] Inside radius of point of interest of location 1"), 1u) << printed;
+  for (const Robot* r : {a.get(), b.get()}) EXPECT_EQ(count_of(printed, "[/" + r->name + "]     1. (3.75, 3.5)"), 1u);
 
   ASSERT_TRUE(a->showing.wait_until([](const auto& got) { return !got.empty() && got.back().data != "empty.jpg"; },
                                     10.0 * TIMING_SLACK));

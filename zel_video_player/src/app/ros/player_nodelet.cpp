@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include <ros/console.h>
@@ -15,9 +16,15 @@ namespace {
 // Help and usage name the program whose command line the nodelet's arguments follow.
 constexpr const char* PROGRAM_NAME = "zel_tq0731QX";
 
-std::string without_final_newline(std::string text) {
+// One log message, each of its lines tagged as the player's printed lines are.
+std::string tagged_message(const std::string& line_tag, std::string text) {
   if (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
+  std::ostringstream message;
+  {
+    TaggedLines lines(message, line_tag);
+    lines << text;
+  }
+  return message.str();
 }
 
 }  // namespace
@@ -30,18 +37,20 @@ ZELVideoPlayerNodelet::~ZELVideoPlayerNodelet() {
 // Runs on the manager's thread, which loads and unloads every nodelet: only the start-up happens
 // here, the playback gets a thread of its own.
 void ZELVideoPlayerNodelet::onInit() {
+  line_tag_ = nodelet_line_tag(getName());
+  out_.emplace(std::cout, line_tag_);
   try {
-    const ParseOutcome start = start_up(parse_args(getMyArgv(), PROGRAM_NAME));
-    if (start.kind == ParseOutcome::Kind::help) std::cout << start.text << std::flush;
-    if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(without_final_newline(start.text));
+    const ParseOutcome start = start_up(parse_args(getMyArgv(), PROGRAM_NAME), *out_, line_tag_);
+    if (start.kind == ParseOutcome::Kind::help) *out_ << start.text << std::flush;
+    if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(tagged_message(line_tag_, start.text));
     if (start.kind != ParseOutcome::Kind::run) return;
     const Settings& settings = start.options;
     player_.emplace(settings.video_folder, settings.num_locations, settings.radius, settings.test,
-                    engine_, std::cout, getNodeHandle(), getPrivateNodeHandle());
+                    engine_, *out_, getNodeHandle(), getPrivateNodeHandle(), line_tag_);
   } catch (const Interrupted&) {
     return;
   } catch (const std::exception& error) {
-    ROS_ERROR_STREAM("Error: " << error.what());
+    ROS_ERROR_STREAM(line_tag_ << "Error: " << error.what());
     return;
   }
   playback_ = std::thread(&ZELVideoPlayerNodelet::play, this);
@@ -53,9 +62,9 @@ void ZELVideoPlayerNodelet::play() {
   try {
     player_->main_loop();
   } catch (const std::exception& error) {
-    ROS_ERROR_STREAM("Error: " << error.what() << "; the player stops");
+    ROS_ERROR_STREAM(line_tag_ << "Error: " << error.what() << "; the player stops");
   } catch (...) {
-    ROS_ERROR("Error: an exception of unknown type; the player stops");
+    ROS_ERROR_STREAM(line_tag_ << "Error: an exception of unknown type; the player stops");
   }
 }
 

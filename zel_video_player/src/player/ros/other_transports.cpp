@@ -95,15 +95,16 @@ class RawLeftOutWhileAdvertising {
 };
 
 // Without any other transport installed there is nothing for image_transport to do.
-image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node) {
+image_transport::Publisher advertise_other_transports(const ros::NodeHandle& node, const std::string& line_tag) {
   image_transport::ImageTransport transports(node);
   const std::vector<std::string> loadable = transports.getLoadableTransports();
   // The package always brings a compressed transport; pluginlib finds it only through the
   // environment of a workspace, which a program started by its path lacks.
   if (std::find(loadable.begin(), loadable.end(), COMPRESSED_PLUGIN) == loadable.end()) {
-    ROS_WARN_STREAM(LOG_PREFIX << "image_transport finds no compressed transport, so " << node.resolveName(IMAGE_TOPIC)
-                               << "/compressed is not published; source the workspace's setup.bash before starting "
-                                  "the player");
+    ROS_WARN_STREAM(line_tag << LOG_PREFIX << "image_transport finds no compressed transport, so "
+                             << node.resolveName(IMAGE_TOPIC)
+                             << "/compressed is not published; source the workspace's setup.bash before starting "
+                                "the player");
   }
   if (std::all_of(loadable.begin(), loadable.end(), [](const std::string& name) { return name == RAW_PLUGIN; })) {
     return {};
@@ -114,7 +115,8 @@ image_transport::Publisher advertise_other_transports(const ros::NodeHandle& nod
 
 }  // namespace
 
-OtherTransports::OtherTransports(const ros::NodeHandle& node) : publisher_(advertise_other_transports(node)) {
+OtherTransports::OtherTransports(const ros::NodeHandle& node, const std::string& line_tag)
+    : publisher_(advertise_other_transports(node, line_tag)) {
   if (publisher_) thread_ = std::thread(&OtherTransports::serve, this);
 }
 

@@ -28,15 +28,16 @@ constexpr std::int64_t STILL_FRAME_NUMBER = 0;
 }  // namespace
 
 RosOutputs::RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node,
-                       PlayerDiagnostics& diagnostics)
+                       PlayerDiagnostics& diagnostics, const std::string& line_tag)
     : node_(node),
       private_node_(private_node),
+      line_tag_(line_tag),
       raw_pub_(node_.advertise<sensor_msgs::Image>(IMAGE_TOPIC, IMAGE_QUEUE)),
       // Beside the image topic as it resolves, remapped or not, where image_transport's camera
       // subscribers look for it.
       camera_info_pub_(node_.advertise<sensor_msgs::CameraInfo>(
           image_transport::getCameraInfoTopic(node_.resolveName(IMAGE_TOPIC)), IMAGE_QUEUE)),
-      other_transports_(node_),
+      other_transports_(node_, line_tag_),
       now_showing_pub_(private_node_.advertise<std_msgs::String>(NOW_SHOWING_TOPIC, NOW_SHOWING_QUEUE, true)),
       frame_media_pub_(private_node_.advertise<diagnostic_msgs::KeyValue>(FRAME_MEDIA_TOPIC, FRAME_MEDIA_QUEUE)),
       frame_label_pub_(private_node_.advertise<zel_video_player::FrameLabel>(FRAME_LABEL_TOPIC, FRAME_LABEL_QUEUE)),
@@ -95,8 +96,8 @@ void RosOutputs::now_showing(const std::string& media_file) {
   now_showing_pub_.publish(now_showing_message(media_file));
 }
 
-void RosOutputs::log_info(const std::string& line) { ROS_INFO_STREAM(line); }
+void RosOutputs::log_info(const std::string& line) { ROS_INFO_STREAM(line_tag_ << line); }
 
-void RosOutputs::log_error(const std::string& line) { ROS_ERROR_STREAM(line); }
+void RosOutputs::log_error(const std::string& line) { ROS_ERROR_STREAM(line_tag_ << line); }
 
 }  // namespace zel

@@ -20,9 +20,11 @@ bool shutting_down() { return !ros::ok() || ros::isShuttingDown(); }
 
 ZELVideoPlayer::ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations,
                                double radius, bool test, RandomEngine& engine, std::ostream& out,
-                               const ros::NodeHandle& node, const ros::NodeHandle& private_node)
+                               const ros::NodeHandle& node, const ros::NodeHandle& private_node,
+                               const std::string& line_tag)
     : node_(node),
       private_node_(private_node),
+      line_tag_(line_tag),
       clock_(make_ros_clock()),
       player_(Settings{test, n_locations, radius, video_folder}, engine, out, *clock_, outputs_, shutting_down) {
   show_points();
@@ -46,7 +48,7 @@ void ZELVideoPlayer::pose_callback(const geometry_msgs::PoseWithCovarianceStampe
 void ZELVideoPlayer::show_points() {
   const std::vector<Location>& points = player_.locations();
   if (points.size() > MAX_MARKED_POINTS) {
-    ROS_WARN_STREAM(LOG_PREFIX << "RViz is shown the first " << MAX_MARKED_POINTS << " of " << points.size()
+    ROS_WARN_STREAM(line_tag_ << LOG_PREFIX << "RViz is shown the first " << MAX_MARKED_POINTS << " of " << points.size()
                                << " points of interest");
   }
   markers_pub_ = private_node_.advertise<visualization_msgs::MarkerArray>(POINTS_OF_INTEREST_TOPIC, 1, true);
@@ -59,7 +61,7 @@ bool ZELVideoPlayer::in_room(const geometry_msgs::Point& pose, const std::string
 
 bool ZELVideoPlayer::roll_dice(double probability) {
   const DiceRoll roll = player_.roll_dice(probability);
-  ROS_INFO_STREAM(roll.log_line);
+  ROS_INFO_STREAM(line_tag_ << roll.log_line);
   return roll.hit;
 }
 

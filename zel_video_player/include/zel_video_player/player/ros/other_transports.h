@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include <image_transport/image_transport.h>
@@ -17,7 +18,8 @@ namespace zel {
 class OtherTransports {
  public:
   // Advertises `node`'s image topic to every transport but raw, when any other is installed.
-  explicit OtherTransports(const ros::NodeHandle& node);
+  // Its log line begins with `line_tag`.
+  OtherTransports(const ros::NodeHandle& node, const std::string& line_tag);
   ~OtherTransports();
   OtherTransports(const OtherTransports&) = delete;
   OtherTransports& operator=(const OtherTransports&) = delete;

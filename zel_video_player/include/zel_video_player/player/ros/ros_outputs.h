@@ -22,8 +22,10 @@ namespace zel {
 class RosOutputs : public PlaybackOutput {
  public:
   // ros::init must have run. `node` resolves the image topic, `private_node` the private topics.
-  // `diagnostics` must outlive this object: it counts each frame.
-  RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node, PlayerDiagnostics& diagnostics);
+  // `diagnostics` must outlive this object: it counts each frame. Each log line begins with
+  // `line_tag`.
+  RosOutputs(const ros::NodeHandle& node, const ros::NodeHandle& private_node, PlayerDiagnostics& diagnostics,
+             const std::string& line_tag);
 
   cv::Mat frame_pixels(int width, int height) override;
   void send_frame(const cv::Mat& pixels, Clock::Time stamp, std::int64_t frame_number) override;
@@ -42,6 +44,7 @@ class RosOutputs : public PlaybackOutput {
 
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
+  const std::string line_tag_;
   ros::Publisher raw_pub_;
   ros::Publisher camera_info_pub_;
   OtherTransports other_transports_;

@@ -45,11 +45,12 @@ class ZELVideoPlayer {
   // ROS shuts down while it places or lists a great many points. The topics follow `node`'s
   // namespace and remappings; the private topics and the diagnostics names follow
   // `private_node`'s, which a nodelet gives its own name. Frames are paced in ROS time: the
-  // simulator's clock under /use_sim_time.
+  // simulator's clock under /use_sim_time. Each of its log lines begins with `line_tag`, as each
+  // line on `out` is to (nodelet_line_tag).
   ZELVideoPlayer(const std::string& video_folder, std::int64_t n_locations, double radius,
                  bool test, RandomEngine& engine, std::ostream& out = std::cout,
                  const ros::NodeHandle& node = ros::NodeHandle(),
-                 const ros::NodeHandle& private_node = ros::NodeHandle("~"));
+                 const ros::NodeHandle& private_node = ros::NodeHandle("~"), const std::string& line_tag = "");
   ~ZELVideoPlayer();
   ZELVideoPlayer(const ZELVideoPlayer&) = delete;
   ZELVideoPlayer& operator=(const ZELVideoPlayer&) = delete;
@@ -92,8 +93,9 @@ class ZELVideoPlayer {
 
   ros::NodeHandle node_;
   ros::NodeHandle private_node_;
+  const std::string line_tag_;
   PlayerDiagnostics diagnostics_{node_, private_node_};
-  RosOutputs outputs_{node_, private_node_, diagnostics_};
+  RosOutputs outputs_{node_, private_node_, diagnostics_, line_tag_};
   const std::unique_ptr<const Clock> clock_;
   Player player_;
   ros::Publisher markers_pub_;
