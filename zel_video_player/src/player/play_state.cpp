@@ -11,6 +11,16 @@ Scene PlayState::scene() const {
   return scene_;
 }
 
+std::uint64_t PlayState::change() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return scene_.change;
+}
+
+int PlayState::location() const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return scene_.location;
+}
+
 void PlayState::move_to(int location, PlaylistPtr to_play) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);

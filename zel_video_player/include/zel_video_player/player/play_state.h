@@ -32,8 +32,9 @@ struct Scene {
 class PlayState {
  public:
   Scene scene() const;
-  std::uint64_t change() const { return scene().change; }
-  int location() const { return scene().location; }
+  // Asked before every frame: read under the lock without copying the playlist.
+  std::uint64_t change() const;
+  int location() const;
   PlaylistPtr to_play() const { return scene().to_play; }
 
   // The robot arrived at `location`, or left for NO_LOCATION, and `to_play` plays there: a change,
