@@ -38,7 +38,7 @@ struct CostRun {
 // One format with `subscribers` subscribers: the benchmark's own and the rest in processes of their own.
 CostRun measure_cost(Harness& harness, const ClipFormat& format, int subscribers);
 
-// Every format from 640x480@30 to 1080p60, with one subscriber.
+// Every format from 640x480@30 to 1080p60, and 4K30, with one subscriber.
 std::vector<CostRun> measure_costs(Harness& harness);
 // 1080p30 with 1, 2 and 4 subscribers.
 std::vector<CostRun> measure_subscriber_counts(Harness& harness);

@@ -13,6 +13,6 @@ done
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing ${missing[*]}"
-"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get -o DPkg::Lock::Timeout=900 update -qq
 # Through env, because sudo drops the caller's environment.
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

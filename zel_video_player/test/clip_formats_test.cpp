@@ -15,8 +15,6 @@
 #include <string>
 #include <vector>
 
-#include <opencv2/core/version.hpp>
-
 #include "support/playback_recorder.h"
 #include "support/process.h"
 #include "zel_video_player/app/media_libraries.h"
@@ -56,12 +54,8 @@ struct ClipCase {
 };
 
 // Where the decoder refuses a packet, ffmpeg skips it and plays on; so must the player, and say so.
-// OpenCV 4.5 (bullseye's) skips such a packet by itself and tells no one, so there the player plays
-// the same frames but has nothing to report.
 bool refuses_a_packet(const ClipCase& c) {
-  constexpr bool opencv_tells_of_refused_packets = CV_VERSION_MAJOR > 4 || CV_VERSION_MINOR > 5;
-  return opencv_tells_of_refused_packets &&
-         (c.afterwards == Afterwards::length_overwritten || c.afterwards == Afterwards::cut_short);
+  return c.afterwards == Afterwards::length_overwritten || c.afterwards == Afterwards::cut_short;
 }
 
 void PrintTo(const ClipCase& c, std::ostream* out) { *out << c.name; }

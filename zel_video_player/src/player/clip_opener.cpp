@@ -2,23 +2,6 @@
 
 namespace zel {
 
-OpenedClip ClipOpener::open(const std::string& path, bool decode_first_frame) {
-  OpenedClip clip{std::make_unique<cv::VideoCapture>(path, cv::CAP_FFMPEG)};
-  // OpenCV's own turning differs between its releases; ours is the same with each. Its reading of
-  // the flag tells cheaply whether there is one at all, so a clip without costs no second opening.
-  clip.capture->set(cv::CAP_PROP_ORIENTATION_AUTO, 0);
-  if (clip.capture->get(cv::CAP_PROP_ORIENTATION_META) != 0) clip.turn = upright_turn_of(path);
-  clip.first_frame_decoded = decode_first_frame && clip.capture->isOpened() && clip.capture->grab();
-  return clip;
-}
-
-// The caller reads the first frame itself, straight into the buffer that it sends.
-OpenedClip ClipOpener::open_when_due(const std::string& path) {
-  OpenedClip clip = open(path, false);
-  clip.was_ready = false;
-  return clip;
-}
-
 ClipOpener::ClipOpener() : worker_([this] { work(); }) {}
 
 ClipOpener::~ClipOpener() {
@@ -31,14 +14,19 @@ ClipOpener::~ClipOpener() {
 }
 
 void ClipOpener::open_ahead(const std::string& path) {
-  auto ahead = std::make_shared<Ahead>();
-  ahead->path = path;
+  rewind_playing_ = path == playing_path_;
+  std::shared_ptr<Ahead> ahead;
+  if (!rewind_playing_) {
+    ahead = std::make_shared<Ahead>();
+    ahead->path = path;
+  }
   std::shared_ptr<Ahead> replaced;
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     replaced = std::exchange(ahead_, ahead);
   }
   if (replaced) drop(std::move(replaced));
+  if (!ahead) return;
   // Taken before the open: a file changed after this moment no longer matches at take().
   post([this, ahead] {
     {
@@ -46,7 +34,7 @@ void ClipOpener::open_ahead(const std::string& path) {
       if (ahead->dropped) return;
     }
     auto stamp = file_stamp(ahead->path);
-    OpenedClip clip = open(ahead->path, true);
+    OpenedClip clip{std::make_unique<ClipDecoder>(ahead->path)};
     {
       const std::lock_guard<std::mutex> lock(mutex_);
       ahead->stamp = stamp;
@@ -57,42 +45,61 @@ void ClipOpener::open_ahead(const std::string& path) {
 }
 
 // Jobs run in order: by the time this one runs, the opening posted before it has finished or was
-// skipped, so the capture is released here and not at the end of that job, under the lock.
+// skipped, so the decoder is released here and not at the end of that job, under the lock.
 void ClipOpener::drop(std::shared_ptr<Ahead> ahead) {
   {
     const std::lock_guard<std::mutex> lock(mutex_);
     ahead->dropped = true;
   }
-  post([ahead]() mutable {
-    if (ahead->clip && ahead->clip->capture) ahead->clip->capture->release();
-    ahead.reset();
-  });
+  post([ahead]() mutable { ahead.reset(); });
 }
 
 OpenedClip ClipOpener::take(const std::string& path) {
+  playing_path_ = path;
+  rewind_playing_ = false;
   std::unique_lock<std::mutex> lock(mutex_);
-  if (!ahead_ || ahead_->path != path) {
-    std::shared_ptr<Ahead> other = std::exchange(ahead_, nullptr);
+  std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
+  if (ahead && ahead->path == path) {
+    const bool was_ready = ahead->clip.has_value();
+    changed_.wait(lock, [&] { return ahead->clip.has_value(); });
+    OpenedClip clip = std::move(*ahead->clip);
+    clip.was_ready = was_ready;
+    playing_stamp_ = ahead->stamp;
     lock.unlock();
-    if (other) drop(std::move(other));
-    return open_when_due(path);
+    const std::optional<FileStamp> now_stamp = file_stamp(path);
+    if (playing_stamp_ && now_stamp && *playing_stamp_ == *now_stamp) return clip;
+    release_later(std::move(clip.decoder));
+  } else {
+    lock.unlock();
+    if (ahead) drop(std::move(ahead));
   }
-  const std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
-  const bool was_ready = ahead->clip.has_value();
-  changed_.wait(lock, [&] { return ahead->clip.has_value(); });
-  std::optional<OpenedClip> clip = std::move(ahead->clip);
-  clip->was_ready = was_ready;
-  const std::optional<FileStamp> opened_stamp = ahead->stamp;
-  lock.unlock();
-  const std::optional<FileStamp> now_stamp = file_stamp(path);
-  if (opened_stamp && now_stamp && *opened_stamp == *now_stamp) return std::move(*clip);
-  release_later(std::move(clip->capture));
-  return open_when_due(path);
+  // Opened on this thread, at the moment the clip is due: a pause.
+  playing_stamp_ = file_stamp(path);
+  return {std::make_unique<ClipDecoder>(path), false};
 }
 
-void ClipOpener::release_later(std::unique_ptr<cv::VideoCapture> capture) {
-  if (!capture) return;
-  post([capture = std::shared_ptr<cv::VideoCapture>(std::move(capture))] { capture->release(); });
+void ClipOpener::put_back(std::unique_ptr<ClipDecoder> decoder, bool played_out) {
+  if (rewind_playing_ && played_out && decoder->rewind()) {
+    auto ahead = std::make_shared<Ahead>();
+    ahead->path = playing_path_;
+    ahead->stamp = playing_stamp_;
+    ahead->clip = OpenedClip{std::move(decoder)};
+    std::shared_ptr<Ahead> replaced;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      replaced = std::exchange(ahead_, ahead);
+    }
+    if (replaced) drop(std::move(replaced));
+  } else {
+    release_later(std::move(decoder));
+  }
+  playing_path_.clear();
+  rewind_playing_ = false;
+}
+
+void ClipOpener::release_later(std::unique_ptr<ClipDecoder> decoder) {
+  if (!decoder) return;
+  post([decoder = std::shared_ptr<ClipDecoder>(std::move(decoder))]() mutable { decoder.reset(); });
 }
 
 void ClipOpener::post(std::function<void()> job) {

@@ -15,17 +15,6 @@ namespace {
 
 constexpr double RIGHT_ANGLE_TOLERANCE = 1.0;  // degrees, as ffmpeg's own player rounds
 
-// Only the header is read: the container keeps the matrix there, before any frame.
-struct InputFile {
-  AVFormatContext* context = nullptr;
-  explicit InputFile(const std::string& path) {
-    if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) context = nullptr;
-  }
-  ~InputFile() { avformat_close_input(&context); }
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
-};
-
 // FFmpeg 6.1 moved a stream's side data into its codec parameters, where the header puts it; the
 // older call finds it there only once the whole stream has been probed. Before 5.0 sizes were ints.
 const uint8_t* display_matrix_of(const AVStream* stream, std::size_t& size) {
@@ -57,19 +46,11 @@ UprightTurn upright_turn_for(double counterclockwise_degrees) {
   return UprightTurn::none;
 }
 
-// The first video stream, as OpenCV's capture picks it.
-UprightTurn upright_turn_of(const std::string& path) {
-  const InputFile file(path);
-  if (!file.context) return UprightTurn::none;
-  for (unsigned i = 0; i < file.context->nb_streams; ++i) {
-    const AVStream* stream = file.context->streams[i];
-    if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
-    std::size_t size = 0;
-    const uint8_t* matrix = display_matrix_of(stream, size);
-    if (!matrix || size < 9 * sizeof(int32_t)) return UprightTurn::none;
-    return upright_turn_for(av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
-  }
-  return UprightTurn::none;
+UprightTurn upright_turn_of(const AVStream* stream) {
+  std::size_t size = 0;
+  const uint8_t* matrix = display_matrix_of(stream, size);
+  if (!matrix || size < 9 * sizeof(int32_t)) return UprightTurn::none;
+  return upright_turn_for(av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix)));
 }
 
 cv::Size upright_size(cv::Size stored, UprightTurn turn) {

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/videoio.hpp>
 
 #include "zel_video_player/player/retry_delay.h"
 #include "zel_video_player/text/formatting.h"
@@ -26,12 +25,9 @@ constexpr auto FIRST_RETRY_DELAY = std::chrono::seconds(1);
 constexpr auto LONGEST_RETRY_DELAY = std::chrono::minutes(1);
 constexpr auto FAILURE_QUIET_PERIOD = std::chrono::seconds(10);
 // The next clip is opened this long before it is due: a 1080p open took 0.07 s on a quiet
-// two-core machine and 0.2 s at its p95 on a busy one. Opened any earlier, two decoders (tens of
-// megabytes each at 1080p) would be held for most of every clip, and a robot that moves on would
-// have paid for opening clips it never shows.
+// two-core machine and 0.2 s at its p95 on a busy one. Opened any earlier, a robot that moves on
+// would have paid for opening clips it never shows.
 constexpr double OPEN_AHEAD_LEAD_SECONDS = 0.5;
-// A clip damaged through and through gives up after this many unreadable packets in a row.
-constexpr std::int64_t MOST_UNREADABLE_IN_A_ROW = 8;
 
 std::int64_t publication_count(double duration, double fps) {
   const double product = std::trunc(duration * fps);
@@ -54,24 +50,6 @@ cv::Mat read_picture(const std::string& path) {
 // Frames or publications still to come when the next clip is to be opened.
 std::int64_t open_ahead_lead(double rate) {
   return static_cast<std::int64_t>(std::ceil(OPEN_AHEAD_LEAD_SECONDS * rate));
-}
-
-// OpenCV's capture gives up at the first packet its decoder refuses, where ffmpeg and other players
-// skip it and play on: reading on gives the frames that follow, and the ones the decoder held back
-// to put frames in order. Only while the container counts frames still to come, so a whole clip
-// ends as it always did.
-bool read_on_past_damage(cv::VideoCapture& capture, const cv::Mat& buffer, cv::Mat& frame, std::int64_t frames_read,
-                         double frame_count, std::int64_t& packets_skipped) {
-  for (std::int64_t failed = 1;
-       failed <= MOST_UNREADABLE_IN_A_ROW && static_cast<double>(frames_read + packets_skipped + failed) < frame_count;
-       ++failed) {
-    frame = buffer;
-    if (capture.read(frame)) {
-      packets_skipped += failed;
-      return true;
-    }
-  }
-  return false;
 }
 
 std::string seconds_text(Clock::Time time) {
@@ -182,41 +160,32 @@ bool Playback::play_video(const std::string& video_name) {
 }
 
 bool Playback::play_video_at(const std::string& video_name, std::uint64_t change, const std::string* next) {
-  std::optional<bool> ret;
   output_.log_info(LOG_PREFIX + ("Playing video " + media_file_name(video_name, MediaKind::video)));
   const std::string path = video_path(video_folder_, video_name);
   OpenedClip clip = clip_opener_.take(path);
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
   status_.clip_started(clip.was_ready);
-  std::unique_ptr<cv::VideoCapture> cap = std::move(clip.capture);
-  bool first_frame_decoded = clip.first_frame_decoded;
-  const bool opened = cap->isOpened();
-  const double rate = video_rate(cap->get(cv::CAP_PROP_FPS));
+  ClipDecoder& decoder = *clip.decoder;
+  const double rate = video_rate(decoder.reported_fps());
   FramePacer frame_pacer = pacer(rate);
-  const UprightTurn turn = clip.turn;
-  const cv::Size size = upright_size({static_cast<int>(cap->get(cv::CAP_PROP_FRAME_WIDTH)),
-                                      static_cast<int>(cap->get(cv::CAP_PROP_FRAME_HEIGHT))},
-                                     turn);
+  const UprightTurn turn = decoder.turn();
   // A turned clip is decoded here, then turned into the outgoing buffer: one pass over its pixels.
   cv::Mat stored;
-  // The container's count; a clip that does not tell its length opens the next one at its start.
-  const double frame_count = cap->get(cv::CAP_PROP_FRAME_COUNT);
-  const std::int64_t open_ahead_after =
-      frame_count > 0 ? static_cast<std::int64_t>(frame_count) - open_ahead_lead(rate) : 0;
+  // A clip that does not tell its length opens the next one at its start.
+  const std::int64_t open_ahead_after = decoder.frame_count() - open_ahead_lead(rate);
   std::int64_t frames = 0;
-  std::int64_t packets_skipped = 0;
-  while (cap->isOpened() && change == state_.change() && !stopping()) {
+  bool ended = false;
+  while (decoder.open() && change == state_.change() && !stopping()) {
+    ended = !decoder.decode_next();
+    if (ended) break;
+    const cv::Size size = upright_size(decoder.frame_size(), turn);
     cv::Mat outgoing = output_.frame_pixels(size.width, size.height);
-    cv::Mat& decoded = turn == UprightTurn::none ? outgoing : stored;
-    // A failed read lets go of the image it is given: each read goes into a copy of the buffer's
-    // header, so a read after one keeps writing into the outgoing pixels.
-    cv::Mat frame = decoded;
-    ret = first_frame_decoded ? cap->retrieve(frame) : cap->read(frame);
-    first_frame_decoded = false;
-    if (!*ret) ret = read_on_past_damage(*cap, decoded, frame, frames, frame_count, packets_skipped);
-    if (!*ret) break;
-    decoded = frame;
-    if (turn != UprightTurn::none) turn_upright(stored, turn, outgoing);
+    if (turn == UprightTurn::none) {
+      decoder.convert(outgoing);
+    } else {
+      decoder.convert(stored);
+      turn_upright(stored, turn, outgoing);
+    }
     if (frames == 0) playback_began(video_name, MediaKind::video);
     output_.send_frame(outgoing, stamp_for(frame_pacer), frames + 1);
     ++frames;
@@ -224,16 +193,17 @@ bool Playback::play_video_at(const std::string& video_name, std::uint64_t change
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
     frame_pacer.wait_out_frame(state_, change, [this] { return stopping(); });
   }
-  clip_opener_.release_later(std::move(cap));
-  if (packets_skipped > 0) report_damage(path, packets_skipped);
+  const bool opened = decoder.open();
+  if (decoder.packets_skipped() > 0) report_damage(path, decoder.packets_skipped());
+  clip_opener_.put_back(std::move(clip.decoder), ended);
   if (!opened) {
     report_media_failure(video_name, path, "cannot be opened");
   } else if (frames > 0) {
     media_worked(path);
-  } else if (ret == false) {
+  } else if (ended) {
     report_media_failure(video_name, path, "gives no frame");
   }
-  return !ret.value_or(false);
+  return !opened || ended;
 }
 
 bool Playback::play_still(const std::string& still_name, double duration, double fps) {

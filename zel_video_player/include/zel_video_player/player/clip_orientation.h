@@ -1,23 +1,21 @@
 #pragma once
 
-#include <string>
-
 #include <opencv2/core.hpp>
+
+struct AVStream;
 
 namespace zel {
 
 // A phone stores a portrait clip sideways and flags it with a display matrix, which players
-// follow to show it upright. OpenCV 4.6 turns clips flagged a quarter turn the wrong way (a later
-// release mends it), so the player reads the flag itself and turns the stored frames as ffmpeg does.
+// follow to show it upright; the player turns the stored frames as ffmpeg does.
 enum class UprightTurn { none, quarter_counterclockwise, half, quarter_clockwise };
 
 // The turn for a display matrix that rotates by `counterclockwise_degrees`. An angle that is not
 // within a degree of a quarter turn is left alone: no camera writes one.
 UprightTurn upright_turn_for(double counterclockwise_degrees);
 
-// The turn that the first video stream of the file at `path` asks for; none when it has no flag
-// or cannot be read.
-UprightTurn upright_turn_of(const std::string& path);
+// The turn that `stream`'s display matrix asks for; none when it has none.
+UprightTurn upright_turn_of(const AVStream* stream);
 
 cv::Size upright_size(cv::Size stored, UprightTurn turn);
 

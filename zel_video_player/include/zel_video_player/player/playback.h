@@ -44,8 +44,8 @@ class Playback {
 
   bool is_still(const std::string& clip_name) const;
 
-  // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
-  // a stop came or the capture closed after at least one frame.
+  // True when the clip ended by itself (or gave no frame); false when the robot's point changed or
+  // a stop came.
   bool play_video(const std::string& video_name);
 
   // True when every publication was made; false when it stopped early or the picture is unusable.
