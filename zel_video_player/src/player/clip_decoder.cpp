@@ -1,5 +1,6 @@
 #include "zel_video_player/player/clip_decoder.h"
 
+#include <algorithm>
 #include <thread>
 
 extern "C" {
@@ -22,6 +23,26 @@ int first_video_stream(const AVFormatContext* format) {
   return -1;
 }
 
+// The player decodes each frame while the one before it shows, so one thread has a whole period
+// for it: enough up to 1080p at 30 frames a second, key frames included. Beyond that, a frame in
+// flight per core, each thread with frames of its own.
+constexpr double MOST_PIXELS_A_SECOND_ON_ONE_THREAD = 1920.0 * 1088 * 30;
+
+int decoding_threads(const AVStream* stream) {
+  const AVCodecParameters* parameters = stream->codecpar;
+  const AVRational rate = stream->avg_frame_rate;
+  const double pixels_a_second = static_cast<double>(parameters->width) * parameters->height *
+                                 (rate.num > 0 && rate.den > 0 ? std::max(30.0, av_q2d(rate)) : 30.0);
+  if (parameters->width > 0 && pixels_a_second <= MOST_PIXELS_A_SECOND_ON_ONE_THREAD) return 1;
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+bool header_tells_enough(const AVStream* stream) {
+  const AVCodecParameters* parameters = stream->codecpar;
+  return parameters->codec_id != AV_CODEC_ID_NONE && parameters->width > 0 && parameters->height > 0 &&
+         stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0;
+}
+
 }  // namespace
 
 ClipDecoder::ClipDecoder(const std::string& path) {
@@ -29,16 +50,20 @@ ClipDecoder::ClipDecoder(const std::string& path) {
     format_ = nullptr;
     return;
   }
-  if (avformat_find_stream_info(format_, nullptr) < 0) return;
   stream_ = first_video_stream(format_);
-  if (stream_ < 0) return;
+  // Probing decodes the first frame, which may take as long as a frame period at 1080p, only to
+  // learn what most headers (MP4's among them) tell already.
+  if (stream_ < 0 || !header_tells_enough(format_->streams[stream_])) {
+    if (avformat_find_stream_info(format_, nullptr) < 0) return;
+    stream_ = first_video_stream(format_);
+    if (stream_ < 0) return;
+  }
   AVStream* stream = format_->streams[stream_];
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) return;
   AVCodecContext* decoder = avcodec_alloc_context3(codec);
   if (!decoder) return;
-  // One frame in flight per core: at 4K a single thread cannot keep up with 30 a second.
-  decoder->thread_count = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  decoder->thread_count = decoding_threads(stream);
   if (avcodec_parameters_to_context(decoder, stream->codecpar) < 0 || avcodec_open2(decoder, codec, nullptr) < 0) {
     avcodec_free_context(&decoder);
     return;

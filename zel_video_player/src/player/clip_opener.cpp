@@ -60,22 +60,24 @@ OpenedClip ClipOpener::take(const std::string& path) {
   std::unique_lock<std::mutex> lock(mutex_);
   std::shared_ptr<Ahead> ahead = std::exchange(ahead_, nullptr);
   if (ahead && ahead->path == path) {
-    const bool was_ready = ahead->clip.has_value();
-    changed_.wait(lock, [&] { return ahead->clip.has_value(); });
+    const bool was_ready = ahead->clip.has_value() && !ahead->decoding;
+    changed_.wait(lock, [&] { return ahead->clip.has_value() && !ahead->decoding; });
     OpenedClip clip = std::move(*ahead->clip);
     clip.was_ready = was_ready;
     playing_stamp_ = ahead->stamp;
     lock.unlock();
     const std::optional<FileStamp> now_stamp = file_stamp(path);
     if (playing_stamp_ && now_stamp && *playing_stamp_ == *now_stamp) return clip;
-    release_later(std::move(clip.decoder));
+    clip.decoder.reset();
   } else {
     lock.unlock();
     if (ahead) drop(std::move(ahead));
   }
   // Opened on this thread, at the moment the clip is due: a pause.
   playing_stamp_ = file_stamp(path);
-  return {std::make_unique<ClipDecoder>(path), false};
+  OpenedClip clip{std::make_unique<ClipDecoder>(path)};
+  clip.was_ready = false;
+  return clip;
 }
 
 void ClipOpener::put_back(std::unique_ptr<ClipDecoder> decoder, bool played_out) {
@@ -91,15 +93,39 @@ void ClipOpener::put_back(std::unique_ptr<ClipDecoder> decoder, bool played_out)
     }
     if (replaced) drop(std::move(replaced));
   } else {
-    release_later(std::move(decoder));
+    // Let go of here, before the next clip's decoder takes memory: the heap keeps what is freed,
+    // so the next one reuses these warm pages and the player never holds two decoders' frames.
+    decoder.reset();
   }
   playing_path_.clear();
   rewind_playing_ = false;
+  if (played_out) decode_first_frame_ahead();
 }
 
-void ClipOpener::release_later(std::unique_ptr<ClipDecoder> decoder) {
-  if (!decoder) return;
-  post([decoder = std::shared_ptr<ClipDecoder>(std::move(decoder))]() mutable { decoder.reset(); });
+void ClipOpener::decode_first_frame_ahead() {
+  std::shared_ptr<Ahead> ahead;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!ahead_) return;
+    ahead = ahead_;
+    ahead->decoding = true;
+  }
+  // Jobs run in order: the opening posted before this one has ended, and a drop posted after it
+  // waits for it.
+  post([this, ahead] {
+    ClipDecoder* decoder = nullptr;
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (ahead->clip && !ahead->dropped) decoder = ahead->clip->decoder.get();
+    }
+    const bool decoded = decoder && decoder->decode_next();
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      if (ahead->clip) ahead->clip->first_frame_decoded = decoded;
+      ahead->decoding = false;
+    }
+    changed_.notify_all();
+  });
 }
 
 void ClipOpener::post(std::function<void()> job) {

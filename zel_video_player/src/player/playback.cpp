@@ -165,25 +165,37 @@ bool Playback::play_video_at(const std::string& video_name, std::uint64_t change
   OpenedClip clip = clip_opener_.take(path);
   // A clip not ready when due, rather than opened ahead, makes a visible pause.
   status_.clip_started(clip.was_ready);
-  ClipDecoder& decoder = *clip.decoder;
-  const double rate = video_rate(decoder.reported_fps());
+  std::unique_ptr<ClipDecoder> decoder = std::move(clip.decoder);
+  const bool opened = decoder->open();
+  const double rate = video_rate(decoder->reported_fps());
   FramePacer frame_pacer = pacer(rate);
-  const UprightTurn turn = decoder.turn();
+  const UprightTurn turn = decoder->turn();
   // A turned clip is decoded here, then turned into the outgoing buffer: one pass over its pixels.
   cv::Mat stored;
   // A clip that does not tell its length opens the next one at its start.
-  const std::int64_t open_ahead_after = decoder.frame_count() - open_ahead_lead(rate);
+  const std::int64_t open_ahead_after = decoder->frame_count() - open_ahead_lead(rate);
   std::int64_t frames = 0;
+  std::int64_t packets_skipped = 0;
   bool ended = false;
-  while (decoder.open() && change == state_.change() && !stopping()) {
-    ended = !decoder.decode_next();
-    if (ended) break;
-    const cv::Size size = upright_size(decoder.frame_size(), turn);
+  bool decoded = clip.first_frame_decoded;  // the next frame waits in the decoder
+  // Done with the decoder as soon as it has no frame left: the next clip's first frame is then
+  // decoded while the last one's period runs out.
+  const auto finish = [&](bool played_out) {
+    packets_skipped = decoder->packets_skipped();
+    clip_opener_.put_back(std::move(decoder), played_out);
+  };
+  while (opened && change == state_.change() && !stopping()) {
+    if (!decoded && !decoder->decode_next()) {
+      ended = true;
+      finish(true);
+      break;
+    }
+    const cv::Size size = upright_size(decoder->frame_size(), turn);
     cv::Mat outgoing = output_.frame_pixels(size.width, size.height);
     if (turn == UprightTurn::none) {
-      decoder.convert(outgoing);
+      decoder->convert(outgoing);
     } else {
-      decoder.convert(stored);
+      decoder->convert(stored);
       turn_upright(stored, turn, outgoing);
     }
     if (frames == 0) playback_began(video_name, MediaKind::video);
@@ -191,11 +203,18 @@ bool Playback::play_video_at(const std::string& video_name, std::uint64_t change
     ++frames;
     ++frames_sent_;
     if (next && frames == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
+    // Decoded while this frame's period runs, a key frame that takes most of a period to decode
+    // still goes out on time.
+    decoded = decoder->decode_next();
+    if (!decoded) finish(true);
     frame_pacer.wait_out_frame(state_, change, [this] { return stopping(); });
+    if (!decoded) {
+      ended = true;
+      break;
+    }
   }
-  const bool opened = decoder.open();
-  if (decoder.packets_skipped() > 0) report_damage(path, decoder.packets_skipped());
-  clip_opener_.put_back(std::move(clip.decoder), ended);
+  if (decoder) finish(false);
+  if (packets_skipped > 0) report_damage(path, packets_skipped);
   if (!opened) {
     report_media_failure(video_name, path, "cannot be opened");
   } else if (frames > 0) {

@@ -18,12 +18,13 @@ namespace zel {
 // A clip opened at its start.
 struct OpenedClip {
   std::unique_ptr<ClipDecoder> decoder;
-  bool was_ready = true;  // false when take() had to wait for the opening or make it
+  bool first_frame_decoded = false;  // it waits in the decoder
+  bool was_ready = true;             // false when take() had to wait for the opening or make it
 };
 
-// Opens clips and lets go of them on a thread of its own. A playlist plays its clips over and over;
-// opening the next one shortly before it is due, and releasing the finished one afterwards, keeps
-// both out of the gap between one clip's last frame and the next one's first. A clip that follows
+// Opens clips ahead on a thread of its own. A playlist plays its clips over and over; opening the
+// next one shortly before it is due keeps its opening out of the gap between one clip's last frame
+// and the next one's first. A clip that follows
 // itself (a playlist of one) is rewound instead: one decoder, never two, and no opening at all.
 // Its calls come from the playing thread.
 class ClipOpener {
@@ -43,7 +44,9 @@ class ClipOpener {
   // megabytes. A clip that cannot be opened comes back with a decoder that is not open.
   OpenedClip take(const std::string& path);
 
-  // The clip taken last is done with; `played_out` when it played to its end.
+  // The clip taken last is done with; `played_out` when it played to its end. Its decoder is let go
+  // of at once, and the next clip's first frame is decoded ahead: the caller puts a clip back as
+  // soon as it has no frame left, before the last one's period has run out.
   void put_back(std::unique_ptr<ClipDecoder> decoder, bool played_out);
 
  private:
@@ -51,12 +54,14 @@ class ClipOpener {
     std::string path;
     std::optional<FileStamp> stamp;
     std::optional<OpenedClip> clip;  // empty while the worker opens it
+    bool decoding = false;           // the worker decodes its first frame
     bool dropped = false;            // let go: the worker does not open it if it has not begun
   };
 
   // Lets go of a clip asked for ahead, on the worker, once any opening of it has ended.
   void drop(std::shared_ptr<Ahead> ahead);
-  void release_later(std::unique_ptr<ClipDecoder> decoder);
+  // Decodes the first frame of the clip held ahead, on the worker, once it is open.
+  void decode_first_frame_ahead();
   void post(std::function<void()> job);
   void work();
 
