@@ -79,36 +79,23 @@ int fourcc_of(Codec codec) {
                               : cv::VideoWriter::fourcc('m', 'p', '4', 'v');
 }
 
-// A file written beside its final path and moved there once whole; removed if it never got there.
-class PartialFile {
- public:
-  // The extension stays last, so that writers still pick the format by it.
-  explicit PartialFile(const std::string& final_path)
-      : final_path_(final_path),
-        path_((fs::path(final_path).parent_path() /
-               (fs::path(final_path).stem().string() + ".part" + fs::path(final_path).extension().string()))
-                  .string()) {}
-  ~PartialFile() {
-    std::error_code ignored;
-    if (!placed_) fs::remove(path_, ignored);
-  }
-  PartialFile(const PartialFile&) = delete;
-  PartialFile& operator=(const PartialFile&) = delete;
-
-  const std::string& path() const { return path_; }
-
-  void place() {
+// Has `write` write the file beside `path`, then moves it there once whole; removes it otherwise. The
+// extension stays last, so that writers still pick the format by it.
+void write_whole(const std::string& path, const std::function<void(const std::string& partial)>& write) {
+  const fs::path final_path(path);
+  const std::string partial =
+      (final_path.parent_path() / (final_path.stem().string() + ".part" + final_path.extension().string())).string();
+  try {
+    write(partial);
     std::error_code error;
-    fs::rename(path_, final_path_, error);
-    if (error) throw std::runtime_error("cannot move " + path_ + " to " + final_path_ + ": " + error.message());
-    placed_ = true;
+    fs::rename(partial, final_path, error);
+    if (error) throw std::runtime_error("cannot move " + partial + " to " + path + ": " + error.message());
+  } catch (...) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    throw;
   }
-
- private:
-  const std::string final_path_;
-  const std::string path_;
-  bool placed_ = false;
-};
+}
 
 }  // namespace
 
@@ -130,9 +117,8 @@ std::optional<FrameIdentity> read_mark(const cv::Mat& frame, Mark mark) {
 }
 
 void write_clip(const std::string& path, const VideoFormat& format, int frames, const FramePainter& paint) {
-  PartialFile partial(path);
-  {
-    cv::VideoWriter writer(partial.path(), cv::CAP_FFMPEG, fourcc_of(format.codec), format.fps, format.size);
+  write_whole(path, [&](const std::string& partial) {
+    cv::VideoWriter writer(partial, cv::CAP_FFMPEG, fourcc_of(format.codec), format.fps, format.size);
     if (!writer.isOpened()) throw std::runtime_error("cannot write the video " + path);
     cv::Mat frame(format.size, CV_8UC3, cv::Scalar::all(0));
     for (int index = 0; index < frames; ++index) {
@@ -144,14 +130,13 @@ void write_clip(const std::string& path, const VideoFormat& format, int frames, 
       }
       writer.write(frame);
     }
-  }
-  partial.place();
+  });
 }
 
 void write_still(const std::string& path, const cv::Mat& picture) {
-  PartialFile partial(path);
-  if (!cv::imwrite(partial.path(), picture)) throw std::runtime_error("cannot write the picture " + path);
-  partial.place();
+  write_whole(path, [&](const std::string& partial) {
+    if (!cv::imwrite(partial, picture)) throw std::runtime_error("cannot write the picture " + path);
+  });
 }
 
 }  // namespace zel::media_maker
