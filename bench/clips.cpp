@@ -3,10 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <stdexcept>
 
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
 #include "zel_video_player/world/world.h"
 
@@ -15,22 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int MARK_BLOCK = 16;
-constexpr int CODE_BITS = 4;
-constexpr int INDEX_BITS = 12;
+constexpr media_maker::Mark MARK = media_maker::Mark::blocks;
 constexpr int PAN_PIXELS_PER_FRAME = 3;
 // Raise when the clip content changes, so cached folders are made again.
 constexpr const char* CLIP_VERSION = "panning texture v1";
 constexpr const char* COMPLETE_STAMP = ".complete";
-
-void draw_mark(cv::Mat& frame, int clip_code, int frame_index) {
-  const int value = (clip_code << INDEX_BITS) | (frame_index & ((1 << INDEX_BITS) - 1));
-  for (int bit = 0; bit < CODE_BITS + INDEX_BITS; ++bit) {
-    const bool set = (value >> (CODE_BITS + INDEX_BITS - 1 - bit)) & 1;
-    cv::rectangle(frame, cv::Rect(bit * MARK_BLOCK, 0, MARK_BLOCK, MARK_BLOCK),
-                  set ? cv::Scalar(255, 255, 255) : cv::Scalar(0, 0, 0), cv::FILLED);
-  }
-}
 
 cv::Mat background_texture(const ClipFormat& format, int frames) {
   cv::Mat texture(format.height, format.width + frames * PAN_PIXELS_PER_FRAME, CV_8UC3);
@@ -52,35 +39,24 @@ std::string ClipFormat::folder_name() const {
 }
 
 std::optional<FrameMark> read_mark(const std::uint8_t* bgr, int width, int height, std::size_t step) {
-  if (width < (CODE_BITS + INDEX_BITS) * MARK_BLOCK || height < MARK_BLOCK) return std::nullopt;
-  int value = 0;
-  for (int bit = 0; bit < CODE_BITS + INDEX_BITS; ++bit) {
-    const std::uint8_t* pixel = bgr + (MARK_BLOCK / 2) * step + (bit * MARK_BLOCK + MARK_BLOCK / 2) * 3;
-    const int brightness = (pixel[0] + pixel[1] + pixel[2]) / 3;
-    value = (value << 1) | (brightness > 127 ? 1 : 0);
-  }
-  return FrameMark{value >> INDEX_BITS, value & ((1 << INDEX_BITS) - 1)};
+  return media_maker::read_mark(cv::Mat(height, width, CV_8UC3, const_cast<std::uint8_t*>(bgr), step), MARK);
 }
 
 void write_clip(const std::string& path, const ClipFormat& format, int clip_code, int frames) {
-  if (frames > (1 << INDEX_BITS)) throw std::invalid_argument("too many frames to mark: " + path);
-  cv::VideoWriter writer(path, cv::CAP_FFMPEG, cv::VideoWriter::fourcc('a', 'v', 'c', '1'), format.fps,
-                         cv::Size(format.width, format.height));
-  if (!writer.isOpened()) throw std::runtime_error("cannot write H.264 to " + path);
   const cv::Mat texture = background_texture(format, frames);
   const int disc_radius = format.height / 8;
   const double text_scale = format.height / 240.0;
-  cv::Mat frame;
-  for (int i = 0; i < frames; ++i) {
+  const media_maker::VideoFormat video{{format.width, format.height}, static_cast<double>(format.fps),
+                                       media_maker::Codec::h264};
+  media_maker::write_clip(path, video, frames, [&](cv::Mat& frame, int i) {
     texture(cv::Rect(i * PAN_PIXELS_PER_FRAME, 0, format.width, format.height)).copyTo(frame);
     const int disc_x = disc_radius + (i * format.width / std::max(frames, 1)) % (format.width - 2 * disc_radius);
     cv::circle(frame, cv::Point(disc_x, format.height / 2), disc_radius,
                clip_code == EMPTY_CLIP_CODE ? cv::Scalar(40, 40, 40) : cv::Scalar(30, 160, 240), cv::FILLED);
     cv::putText(frame, std::to_string(i), cv::Point(format.width / 20, format.height - format.height / 10),
                 cv::FONT_HERSHEY_SIMPLEX, text_scale, cv::Scalar(255, 255, 255), std::max(1, format.height / 120));
-    draw_mark(frame, clip_code, i);
-    writer.write(frame);
-  }
+    media_maker::paint_mark(frame, MARK, {clip_code, i});
+  });
 }
 
 std::string ensure_media_folder(const std::string& root, const ClipFormat& format) {

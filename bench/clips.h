@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "zel_video_player/sim/media_maker.h"
+
 namespace zel::bench {
 
 struct ClipFormat {
@@ -31,13 +33,8 @@ inline constexpr ClipFormat FORMAT_2160_30{3840, 2160, 30, 5};
 inline constexpr int OBJECT_CLIP_CODE = 1;
 inline constexpr int EMPTY_CLIP_CODE = 2;
 
-struct FrameMark {
-  int clip_code;
-  int frame_index;
-};
-
-// The mark is a row of black and white 16-pixel blocks at the top left of the frame: blocks that
-// large and that contrasted come through H.264 unchanged, where exact pixel values would not.
+// Every frame carries the block mark, which survives H.264 at every size measured.
+using FrameMark = media_maker::FrameIdentity;
 std::optional<FrameMark> read_mark(const std::uint8_t* bgr, int width, int height, std::size_t step);
 
 // An H.264 clip in an MP4 file whose frames look like a panning camera: a textured background

@@ -16,46 +16,30 @@ media=${ZEL_BUILD_DIR:-build}/sample_media
 [[ -f $deb ]] || { echo "check_package.sh: no package; make one with scripts/package.sh" >&2; exit 2; }
 [[ -d $media ]] || { echo "check_package.sh: no $media; make it with scripts/setup.sh" >&2; exit 2; }
 
+source scripts/chroot.sh
+source scripts/build_environment.sh
 root=$(realpath -m build/package_check/root)
-mounted=()
-cleanup() {
-  local i process
-  # What the checks started and left running, in the copy only.
-  for process in /proc/[0-9]*; do
-    [[ $(readlink "$process/root" 2>/dev/null) == "$root" ]] && kill -KILL "${process#/proc/}" 2>/dev/null
-  done
-  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount --lazy "${mounted[i]}" || true; done
-  # Never through a mount that stayed: it would reach the machine's own /dev or /proc.
-  if grep -q " $root/" /proc/mounts; then
-    echo "check_package.sh: $root still has mounts; left in place" >&2
-  else
-    rm -rf "$root"
-  fi
-}
-trap cleanup EXIT
-rm -rf "$root"
+trap 'remove_chroot "$root" || true' EXIT
+remove_chroot "$root"
 mkdir -p "$(dirname "$root")"
 cp -a "$base" "$root"
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-printf '127.0.0.1 localhost\n::1 localhost\n' >"$root/etc/hosts"
-for dir in proc dev dev/pts; do
-  mount --bind "/$dir" "$root/$dir"
-  mounted+=("$root/$dir")
-done
+enter_chroot "$root"
 cp "$deb" "$root/tmp/"
 cp -r "$media" "$root/zel_media"
+cp scripts/private_master.sh "$root/tmp/"
 
 echo "== apt install ./$(basename "$deb")"
-chroot "$root" env DEBIAN_FRONTEND=noninteractive sh -c \
-  "apt-get update -qq && cd /tmp && apt-get install -y -qq ./$(basename "$deb") >/tmp/apt.log" ||
+in_chroot "$root" "export DEBIAN_FRONTEND=noninteractive &&
+  apt-get update -qq && cd /tmp && apt-get install -y -qq ./$(basename "$deb") >/tmp/apt.log" ||
   { tail -n 30 "$root/tmp/apt.log"; exit 1; }
 # What the checks look with: a user's tools, not the package's dependencies.
-chroot "$root" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-  python3-rostopic python3-sensor-msgs image-transport-tools >/dev/null
+in_chroot "$root" "DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  python3-rostopic python3-sensor-msgs image-transport-tools >/dev/null"
 
 cat >"$root/tmp/checks.sh" <<'CHECKS'
 set -u
-export ROS_MASTER_URI=http://127.0.0.1:11411 ROS_HOSTNAME=127.0.0.1 ROS_HOME=/tmp/ros_home
+export ROS_HOME=/tmp/ros_home
+source /tmp/private_master.sh
 failures=0
 check() {
   if "${@:2}"; then echo "PASS $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
@@ -69,11 +53,9 @@ rate_of() {
 }
 stop() { kill -INT "$1"; wait "$1"; }
 
-rosmaster --core -p 11411 >/tmp/master.log 2>&1 &
-master=$!
-sleep 2
+start_private_master /tmp/master.log || exit 1
 
-rosrun zel_video_player zel_tq0731QX --test --video_folder /zel_media >/tmp/rosrun.log 2>&1 &
+rosrun zel_video_player "$PROGRAM_NAME" --test --video_folder /zel_media >/tmp/rosrun.log 2>&1 &
 player=$!
 check "rosrun: /camera/image" rate_of /camera/image
 check "rosrun: /camera/image/compressed" rate_of /camera/image/compressed
@@ -92,8 +74,8 @@ check "roslaunch nodelet.launch: /camera/image" rate_of /camera/image
 check "roslaunch nodelet.launch: /camera/image/compressed" rate_of /camera/image/compressed
 stop "$launch"
 
-kill "$master"
+kill "$master_pid"
 exit $((failures > 0))
 CHECKS
 echo "== running the node from the package, no workspace sourced"
-chroot "$root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root bash /tmp/checks.sh
+in_chroot "$root" "PROGRAM_NAME=$player_program_name bash /tmp/checks.sh"

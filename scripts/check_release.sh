@@ -36,27 +36,16 @@ releases_dir=$(realpath -m build/releases)
 root=$releases_dir/$release
 mkdir -p "$releases_dir"
 
-# What is mounted inside the chroot is unmounted before anything there is removed, and removal
-# never crosses into a mount: a slip would otherwise reach the host's own /dev.
-unmount_all() {
-  local mount_point
-  for mount_point in dev/pts dev sys proc; do
-    if mountpoint -q "$root/$mount_point" 2>/dev/null; then umount -R "$root/$mount_point" || umount -lR "$root/$mount_point"; fi
-  done
-}
-remove_root() {
-  unmount_all
-  rm -rf --one-file-system "$root"
-}
+source scripts/chroot.sh
 finish() {
   local status=$?
-  if ((keep)); then unmount_all; else remove_root; fi
+  if ((keep)); then leave_chroot "$root"; else remove_chroot "$root" || true; fi
   exit "$status"
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
 
-remove_root
+remove_chroot "$root"
 started=$SECONDS
 echo "== $release: a bare system from $mirror"
 debootstrap --variant=minbase "$release" "$root" "$mirror" >"$releases_dir/$release-debootstrap.log" 2>&1 || {
@@ -64,12 +53,7 @@ debootstrap --variant=minbase "$release" "$root" "$mirror" >"$releases_dir/$rele
   echo "check_release.sh: debootstrap of $release failed" >&2
   exit 1
 }
-cp /etc/hosts "$root/etc/hosts"
-[[ -f /etc/resolv.conf ]] && cp -L /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-mount -t sysfs sysfs "$root/sys"
-mount --bind /dev "$root/dev"
-mount --bind /dev/pts "$root/dev/pts"
+enter_chroot "$root"
 echo "   made in $((SECONDS - started)) s"
 
 # The tree as a clone has it, with uncommitted changes but nothing a build left.
@@ -77,19 +61,13 @@ tree=/root/zel_video_player
 mkdir -p "$root$tree"
 git ls-files -z --cached --others --exclude-standard | tar -cf - --null -T - | tar -xf - -C "$root$tree"
 
-# A login's environment and nothing of this one's: what the scripts need they install themselves.
-in_chroot() {
-  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    bash -c "cd $tree && $1"
-}
-
 failed=0
 summary=()
 run_command() {
   local name=$1 log=$releases_dir/$release-$1.log
   local command_started=$SECONDS status=0
   echo "== $release: scripts/$name.sh (output in $log)"
-  in_chroot "scripts/$name.sh" >"$log" 2>&1 || status=$?
+  in_chroot "$root" "cd $tree && scripts/$name.sh" >"$log" 2>&1 || status=$?
   local seconds=$((SECONDS - command_started)) detail=""
   # ctest's closing count, where the command ran tests.
   detail=$(grep -oE '[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)

@@ -205,9 +205,9 @@ fi
 player_log=$run_dir/player.log
 player_args=($test_flag ${num_locations:+--num_locations "$num_locations"} ${radius:+--radius "$radius"}
   --video_folder "$video_folder")
-echo "== Starting the player: zel_tq0731QX ${player_args[*]}"
+echo "== Starting the player: $player_program_name ${player_args[*]}"
 : >"$player_log"
-"$bin/zel_tq0731QX" "${player_args[@]}" >>"$player_log" 2>&1 &
+"$bin/$player_program_name" "${player_args[@]}" >>"$player_log" 2>&1 &
 player_pid=$!
 for _ in $(seq 200); do
   grep -q "^ZEL video player: .* locations:" "$player_log" && break

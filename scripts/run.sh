@@ -5,12 +5,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${ZEL_BUILD_DIR:-build}
-program=$build_dir/devel/lib/zel_video_player/zel_tq0731QX
+source scripts/build_environment.sh
+program=$build_dir/devel/lib/zel_video_player/$player_program_name
 if [[ ! -x $program ]] || ! grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD" "$build_dir/CMakeCache.txt" ||
   [[ -n $(find zel_video_player CMakeLists.txt -newer "$program" -type f -print -quit) ]]; then
   scripts/setup.sh
 fi
-source scripts/build_environment.sh
 enter_build_environment "$build_dir"
 
 master_pid=""

@@ -67,4 +67,5 @@ cmake -S . -B "$build_dir" -DPYTHON_EXECUTABLE=/usr/bin/python3 -DCMAKE_BUILD_TY
   -DZEL_BUILD_BENCHMARKS=OFF ${ZEL_CMAKE_ARGS:-} >"$build_dir/configure.log" 2>&1 || { cat "$build_dir/configure.log"; exit 1; }
 cmake --build "$build_dir" -j"$(nproc)" >"$build_dir/build.log" 2>&1 ||
   { tail -n 60 "$build_dir/build.log"; exit 1; }
-echo "Built: $build_dir/devel/lib/zel_video_player/zel_tq0731QX"
+source scripts/build_environment.sh
+echo "Built: $build_dir/devel/lib/zel_video_player/$player_program_name"

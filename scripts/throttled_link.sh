@@ -42,7 +42,7 @@ in_namespace ip link set lo up
 # The burst must exceed loopback's 64 KiB packets, or none of them ever passes.
 in_namespace tc qdisc add dev lo root tbf rate "$rate" burst 256kb latency 50ms
 
-export ROS_HOME=$work ZEL_PLAYER=$build_dir/devel/lib/zel_video_player/zel_tq0731QX ZEL_VIDEO_FOLDER=$video_folder
+export ROS_HOME=$work ZEL_PLAYER=$build_dir/devel/lib/zel_video_player/$player_program_name ZEL_VIDEO_FOLDER=$video_folder
 export ZEL_WORK=$work ZEL_RATE=$rate ZEL_SECONDS=$seconds
 in_namespace bash -c '
   set -euo pipefail

@@ -4,10 +4,9 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
-#include <opencv2/videoio.hpp>
 
+#include "zel_video_player/sim/media_maker.h"
 #include "zel_video_player/world/world.h"
 
 namespace zel::demo {
@@ -15,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+const media_maker::VideoFormat VIDEO_FORMAT{{SAMPLE_WIDTH, SAMPLE_HEIGHT}, SAMPLE_FPS, media_maker::Codec::mpeg4};
 const cv::Scalar WHITE(255, 255, 255);
 const cv::Scalar SHADOW(30, 30, 30);
 
@@ -42,29 +42,6 @@ bool has_both_files(const SampleClip& clip) { return clip.video && clip.still; }
 
 std::string media_path(const std::string& folder, const std::string& name, const std::string& extension) {
   return (fs::path(folder) / (name + extension)).string();
-}
-
-void publish_file(const std::string& partial, const std::string& final_path) {
-  std::error_code error;
-  fs::rename(partial, final_path, error);
-  if (error) throw std::runtime_error("cannot move " + partial + " to " + final_path + ": " + error.message());
-}
-
-void write_video(const SampleClip& clip, const std::string& path) {
-  // The extension stays last so that the writer still picks the MP4 container.
-  const std::string partial = path.substr(0, path.size() - 4) + ".part.mp4";
-  cv::VideoWriter writer(partial, cv::VideoWriter::fourcc('m', 'p', '4', 'v'), SAMPLE_FPS,
-                         cv::Size(SAMPLE_WIDTH, SAMPLE_HEIGHT));
-  if (!writer.isOpened()) throw std::runtime_error("cannot write the video " + partial);
-  for (int i = 0; i < clip.frame_count; ++i) writer.write(draw_video_frame(clip, i));
-  writer.release();
-  publish_file(partial, path);
-}
-
-void write_still(const SampleClip& clip, const std::string& path) {
-  const std::string partial = path.substr(0, path.size() - 4) + ".part.jpg";
-  if (!cv::imwrite(partial, draw_still(clip))) throw std::runtime_error("cannot write the picture " + partial);
-  publish_file(partial, path);
 }
 
 struct Swatch {
@@ -121,11 +98,12 @@ std::vector<std::string> write_sample_media(const std::string& folder) {
   for (const auto& clip : sample_clips()) {
     if (clip.video) {
       written.push_back(media_path(folder, clip.name, ".mp4"));
-      write_video(clip, written.back());
+      media_maker::write_clip(written.back(), VIDEO_FORMAT, clip.frame_count,
+                              [&](cv::Mat& frame, int index) { frame = draw_video_frame(clip, index); });
     }
     if (clip.still) {
       written.push_back(media_path(folder, clip.name, ".jpg"));
-      write_still(clip, written.back());
+      media_maker::write_still(written.back(), draw_still(clip));
     }
   }
   return written;

@@ -9,8 +9,8 @@
 #include <ros/ros.h>
 
 #include "zel_video_player/app/ros/stop_signals.h"
-#include "zel_video_player/demo/sim_clock.h"
 #include "zel_video_player/demo/sim_clock_options.h"
+#include "zel_video_player/sim/sim_clock.h"
 #include "zel_video_player/text/formatting.h"
 
 namespace {
@@ -18,9 +18,9 @@ namespace {
 // The longest wait between two looks at a stop request.
 constexpr std::chrono::milliseconds STOP_LOOK{50};
 
-int publish_clock(const zel::demo::SimClockOptions& options) {
+int publish_clock(const zel::SimClockOptions& options) {
   ros::NodeHandle node;
-  const zel::demo::SimClock clock(node, options);
+  const zel::SimClock clock(node, options);
   std::cout << "zel_sim_clock: /clock from 1 s at " << zel::format_real(options.speed) << " times real speed, "
             << zel::format_real(options.hz) << " messages a second" << std::endl;
   while (ros::ok() && !clock.ran_out()) std::this_thread::sleep_for(STOP_LOOK);

@@ -11,7 +11,8 @@ namespace {
 
 using namespace zel::fuzzing;
 
-constexpr const char* PROGRAM = "/opt/bin/zel_tq0731QX";
+// Any program: help and usage errors name it by the last part of its path.
+constexpr const char* PROGRAM = "/opt/bin/a_player";
 
 std::vector<std::string> split_arguments(const std::string& input) {
   std::vector<std::string> args;
@@ -49,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       size == 0 ? std::vector<std::string>{}
                 : split_arguments(std::string(reinterpret_cast<const char*>(data), size));
   const zel::ParseOutcome outcome = zel::parse_args(args, PROGRAM);
-  const std::string usage = "usage: zel_tq0731QX [-h]";
+  const std::string usage = "usage: a_player [-h]";
   switch (outcome.kind) {
     case zel::ParseOutcome::Kind::run:
       if (outcome.exit_status() != 0 || !outcome.text.empty()) fail("settings with a status or a text");
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       break;
     case zel::ParseOutcome::Kind::usage_error:
       if (outcome.exit_status() != 2 || outcome.text.rfind(usage, 0) != 0 ||
-          outcome.text.find("\nzel_tq0731QX: error: ") == std::string::npos || outcome.text.back() != '\n') {
+          outcome.text.find("\na_player: error: ") == std::string::npos || outcome.text.back() != '\n') {
         fail("usage error: " + outcome.text);
       }
       break;

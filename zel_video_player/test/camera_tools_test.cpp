@@ -22,9 +22,9 @@
 #include "support/build_plugins.h"
 #include "support/media.h"
 #include "support/ros_session.h"
-#include "support/sim_clock.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
+#include "zel_video_player/sim/sim_clock.h"
 #include "zel_video_player/world/locations.h"
 
 namespace zel::testing {

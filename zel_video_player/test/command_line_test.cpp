@@ -10,7 +10,7 @@ namespace {
 
 using Kind = ParseOutcome::Kind;
 
-ParseOutcome parse(std::vector<std::string> args) { return parse_args(args, "/opt/ros/bin/zel_tq0731QX"); }
+ParseOutcome parse(std::vector<std::string> args) { return parse_args(args, "/opt/ros/bin/" ZEL_PROGRAM_NAME); }
 
 Settings parsed_settings(std::vector<std::string> args) {
   const ParseOutcome outcome = parse(std::move(args));
@@ -22,8 +22,8 @@ void expect_usage_error(std::vector<std::string> args, const std::string& messag
   const ParseOutcome outcome = parse(args);
   ASSERT_EQ(outcome.kind, Kind::usage_error);
   EXPECT_EQ(outcome.exit_status(), 2);
-  EXPECT_EQ(outcome.text.rfind("usage: zel_tq0731QX [-h]", 0), 0u) << outcome.text;
-  EXPECT_NE(outcome.text.find("zel_tq0731QX: error: " + message + "\n"), std::string::npos)
+  EXPECT_EQ(outcome.text.rfind("usage: " ZEL_PROGRAM_NAME " [-h]", 0), 0u) << outcome.text;
+  EXPECT_NE(outcome.text.find(ZEL_PROGRAM_NAME ": error: " + message + "\n"), std::string::npos)
       << outcome.text;
 }
 
@@ -58,7 +58,7 @@ TEST(ParseArgs, HelpPrintsUsageDescriptionAndOptionsFirstComeFirstServed) {
     ASSERT_EQ(outcome.kind, Kind::help) << flag;
     EXPECT_EQ(outcome.exit_status(), 0);
     EXPECT_EQ(outcome.text,
-              "usage: zel_tq0731QX [-h] [--test] [--num_locations NUM_LOCATIONS]\n"
+              "usage: " ZEL_PROGRAM_NAME " [-h] [--test] [--num_locations NUM_LOCATIONS]\n"
               "                    [--radius RADIUS] --video_folder VIDEO_FOLDER\n"
               "\n"
               "Generate locations\n"
@@ -121,8 +121,8 @@ TEST(ParseArgs, EdgesReadAndQuotedAsTheCustomaryParserDoes) {
 }
 
 TEST(ParseArgs, UsageLineNamesTheProgramByItsLastPathComponent) {
-  const ParseOutcome outcome = parse_args({}, "./build/devel/lib/zel_video_player/zel_tq0731QX");
-  EXPECT_EQ(outcome.text.rfind("usage: zel_tq0731QX ", 0), 0u);
+  const ParseOutcome outcome = parse_args({}, "./build/devel/lib/zel_video_player/" ZEL_PROGRAM_NAME);
+  EXPECT_EQ(outcome.text.rfind("usage: " ZEL_PROGRAM_NAME " ", 0), 0u);
   const ParseOutcome long_name = parse_args({}, std::string(70, 'p'));
   EXPECT_EQ(long_name.text.rfind("usage: " + std::string(70, 'p') + "\n       [-h] [--test]", 0), 0u)
       << long_name.text;

@@ -72,7 +72,7 @@ TEST_F(EntryTest, HelpAndUsageErrorsLeaveTheGraphAlone) {
     EXPECT_EQ(help.status, 0);
     const auto started = help.out.find("ZEL Video Player Node started");
     EXPECT_NE(started, std::string::npos) << help.out;
-    EXPECT_LT(started, help.out.find("usage: zel_tq0731QX [-h] [--test]")) << help.out;
+    EXPECT_LT(started, help.out.find("usage: " ZEL_PROGRAM_NAME " [-h] [--test]")) << help.out;
     EXPECT_NE(help.out.find("Generate locations"), std::string::npos);
     EXPECT_EQ(help.out.find("Using arguments:"), std::string::npos);
     EXPECT_FALSE(player.wait_for(3s).has_value()) << player.err();

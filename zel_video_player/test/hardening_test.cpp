@@ -28,9 +28,9 @@ TEST_F(HardeningTest, CommandLineErrorsEndWithStatusTwoAndSayWhich) {
     const std::string label = cases[i].error.substr(0, 80);
     EXPECT_EQ(run.wait_for(START_TIMEOUT), 2) << label << "\n" << run.err().substr(0, 2000);
     const std::string err = run.err();
-    EXPECT_EQ(err.rfind("usage: zel_tq0731QX [-h] [--test]", 0), 0u) << label << "\n" << err.substr(0, 500);
-    EXPECT_EQ(count_of(err, "zel_tq0731QX: error: "), 1u) << label;
-    EXPECT_NE(err.find("\nzel_tq0731QX: error: " + cases[i].error + "\n"), std::string::npos)
+    EXPECT_EQ(err.rfind("usage: " ZEL_PROGRAM_NAME " [-h] [--test]", 0), 0u) << label << "\n" << err.substr(0, 500);
+    EXPECT_EQ(count_of(err, ZEL_PROGRAM_NAME ": error: "), 1u) << label;
+    EXPECT_NE(err.find("\n" ZEL_PROGRAM_NAME ": error: " + cases[i].error + "\n"), std::string::npos)
         << label << "\n" << err.substr(0, 500);
     EXPECT_NE(run.out().find("ZEL Video Player Node started"), std::string::npos) << label;
     EXPECT_EQ(run.out().find("Using arguments:"), std::string::npos) << label;

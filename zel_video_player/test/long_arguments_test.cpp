@@ -14,7 +14,7 @@ using Kind = ParseOutcome::Kind;
 
 const std::size_t LONG = 120000;
 
-ParseOutcome parse(const std::vector<std::string>& args) { return parse_args(args, "zel_tq0731QX"); }
+ParseOutcome parse(const std::vector<std::string>& args) { return parse_args(args, ZEL_PROGRAM_NAME); }
 
 TEST(LongArguments, NumbersFollowTheirGrammarAtAnyLength) {
   EXPECT_EQ(parse_integer(std::string(LONG, '0') + "7"), 7);

@@ -122,7 +122,7 @@ TEST_F(NodeletTest, FailedStartUpsLeaveTheManagerRunningAndPlayNothing) {
     said = errors.text();
   }
   // The usage error's last line, the one that says what is wrong, says whose it is too.
-  EXPECT_EQ(count_of(said, "[/zel_tq_video] zel_tq0731QX: error: argument --radius: invalid float value"), 1u) << said;
+  EXPECT_EQ(count_of(said, "[/zel_tq_video] " ZEL_PROGRAM_NAME ": error: argument --radius: invalid float value"), 1u) << said;
   ros::WallDuration(0.5).sleep();
   EXPECT_EQ(recorder.count(), 0u);
   // Still a working manager: the next good load plays.

@@ -22,8 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int EMPTY_CODE = 9;
-
 class PlayerTest : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -64,8 +62,7 @@ class PlayerTest : public ::testing::Test {
 };
 
 TEST_F(PlayerTest, APositionAtAPointPlaysItsPlaylistAndTheStatusTellsWhatShowsThere) {
-  for (std::size_t i = 0; i < OBJECT_LIST.size(); ++i) write_clip(folder_ + std::string(OBJECT_LIST[i]) + ".mp4", int(i) + 1, 3, 30);
-  write_clip(folder_ + "empty.mp4", EMPTY_CODE, 3, 30);
+  write_media_folder(folder_, 3, 30);
   start(folder_);
   ASSERT_TRUE(eventually([&] { return player_->status().showing == "empty.mp4"; }));
   EXPECT_EQ(player_->status().location, NO_LOCATION);
@@ -85,7 +82,7 @@ TEST_F(PlayerTest, APositionAtAPointPlaysItsPlaylistAndTheStatusTellsWhatShowsTh
 
 TEST_F(PlayerTest, MediaFailsWhereTheRobotIsUntilItLeavesAndNothingShowingIsToldOnce) {
   for (std::string_view name : OBJECT_LIST) std::ofstream(folder_ + std::string(name) + ".mp4") << "not a video";
-  write_clip(folder_ + "empty.mp4", EMPTY_CODE, 3, 30);
+  write_clip(folder_ + "empty.mp4", clip_code_of("empty"), 3, 30);
   start(folder_);
   ASSERT_TRUE(eventually([&] { return player_->status().showing == "empty.mp4"; }));
 

@@ -16,9 +16,9 @@
 
 #include "support/media.h"
 #include "support/ros_session.h"
-#include "support/sim_clock.h"
 #include "support/timing.h"
 #include "support/topic_recorder.h"
+#include "zel_video_player/sim/sim_clock.h"
 
 namespace zel::testing {
 namespace {

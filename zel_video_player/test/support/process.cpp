@@ -178,8 +178,15 @@ RosMaster::RosMaster() {
           {"ROS_LOG_DIR", dir_.path() + "/log"}, {"PYTHONUNBUFFERED", "1"}};
   master_.emplace(std::vector<std::string>{"rosmaster", "--core", "-p", std::to_string(port)}, env_,
                   dir_.path());
-  for (int i = 0; i < 300 && !port_accepts(port); ++i) std::this_thread::sleep_for(50ms);
-  if (!port_accepts(port)) throw std::runtime_error("rosmaster did not start: " + master_->err());
+  // As scripts/private_master.sh waits: until the port answers, for at most 15 s, not at all once
+  // the master has ended.
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (!port_accepts(port)) {
+    if (master_->wait_for(0ms) || std::chrono::steady_clock::now() >= deadline) {
+      throw std::runtime_error("rosmaster did not start: " + master_->err());
+    }
+    std::this_thread::sleep_for(50ms);
+  }
 }
 
 RosMaster::~RosMaster() {

@@ -4,20 +4,12 @@
 #include <vector>
 
 #include "zel_video_player/app/command_outcome.h"
+#include "zel_video_player/sim/sim_clock.h"
 
 namespace zel::demo {
 
 // Beyond this a clock only floods its subscribers.
 inline constexpr double SIM_CLOCK_MOST_HZ = 10000.0;
-
-// A simulated clock: its time starts at `start_seconds` and runs `speed` times as fast as the steady
-// clock, sent `hz` times a real second.
-struct SimClockOptions {
-  double speed = 1.0;
-  double hz = 100.0;
-  // Zero is "no time yet" to a node in simulated time; a simulator starts just after it.
-  double start_seconds = 1.0;
-};
 
 using SimClockCommandLine = CommandOutcome<SimClockOptions>;
 

@@ -13,9 +13,6 @@
 namespace zel {
 namespace {
 
-// Help and usage name the program whose command line the nodelet's arguments follow.
-constexpr const char* PROGRAM_NAME = "zel_tq0731QX";
-
 // One log message, each of its lines tagged as the player's printed lines are.
 std::string tagged_message(const std::string& line_tag, std::string text) {
   if (!text.empty() && text.back() == '\n') text.pop_back();
@@ -40,7 +37,7 @@ void ZELVideoPlayerNodelet::onInit() {
   line_tag_ = nodelet_line_tag(getName());
   out_.emplace(std::cout, line_tag_);
   try {
-    const ParseOutcome start = start_up(parse_args(getMyArgv(), PROGRAM_NAME), *out_, line_tag_);
+    const ParseOutcome start = start_up(parse_args(getMyArgv(), ZEL_PROGRAM_NAME), *out_, line_tag_);
     if (start.kind == ParseOutcome::Kind::help) *out_ << start.text << std::flush;
     if (start.kind == ParseOutcome::Kind::usage_error) ROS_ERROR_STREAM(tagged_message(line_tag_, start.text));
     if (start.kind != ParseOutcome::Kind::run) return;

@@ -1,5 +1,7 @@
 #pragma once
 
+// A simulator's clock for the tests and the demo, never part of the node, which only follows /clock.
+
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -7,9 +9,16 @@
 
 #include <ros/ros.h>
 
-#include "zel_video_player/demo/sim_clock_options.h"
+namespace zel {
 
-namespace zel::demo {
+// A simulated clock: its time starts at `start_seconds` and runs `speed` times as fast as the steady
+// clock, sent `hz` times a real second.
+struct SimClockOptions {
+  double speed = 1.0;
+  double hz = 100.0;
+  // Zero is "no time yet" to a node in simulated time; a simulator starts just after it.
+  double start_seconds = 1.0;
+};
 
 // /clock as a simulator or `rosbag play --clock` sends it, from a thread of its own while it lives.
 // Each message carries the time of its sending, counted from a steady clock, and goes out at a
@@ -17,6 +26,7 @@ namespace zel::demo {
 // Its own pace never follows ROS time, which in this process may be /clock itself.
 class SimClock {
  public:
+  // Throws std::invalid_argument for a speed or rate that is not positive, or a start before zero.
   SimClock(ros::NodeHandle& node, const SimClockOptions& options);
   // Stops the messages: to its subscribers the simulation stands still from then on.
   ~SimClock();
@@ -60,4 +70,4 @@ class SimTimeParameter {
   SimTimeParameter& operator=(const SimTimeParameter&) = delete;
 };
 
-}  // namespace zel::demo
+}  // namespace zel

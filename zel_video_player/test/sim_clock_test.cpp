@@ -1,5 +1,5 @@
 // The simulated clock beside a private master, heard as a node in simulated time hears it.
-#include "zel_video_player/demo/sim_clock.h"
+#include "zel_video_player/sim/sim_clock.h"
 
 #include <gtest/gtest.h>
 #include <rosgraph_msgs/Clock.h>
@@ -13,7 +13,7 @@
 #include "support/ros_session.h"
 #include "support/topic_recorder.h"
 
-namespace zel::demo {
+namespace zel {
 namespace {
 
 using Heard = testing::Recorder<rosgraph_msgs::Clock>;
@@ -91,4 +91,4 @@ TEST_F(SimClockTest, RefusesAClockThatCannotRun) {
 }
 
 }  // namespace
-}  // namespace zel::demo
+}  // namespace zel

@@ -1,4 +1,4 @@
-#include "zel_video_player/demo/sim_clock.h"
+#include "zel_video_player/sim/sim_clock.h"
 
 #include <chrono>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include <rosgraph_msgs/Clock.h>
 
-namespace zel::demo {
+namespace zel {
 namespace {
 
 using Steady = std::chrono::steady_clock;
@@ -111,4 +111,4 @@ SimTimeParameter::SimTimeParameter() {
 
 SimTimeParameter::~SimTimeParameter() { ros::param::del(USE_SIM_TIME); }
 
-}  // namespace zel::demo
+}  // namespace zel
