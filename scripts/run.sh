@@ -13,6 +13,11 @@ if [[ ! -x $program ]] || ! grep -qsxF "CMAKE_HOME_DIRECTORY:INTERNAL=$PWD" "$bu
 fi
 enter_build_environment "$build_dir"
 
+# The help needs no master: the program answers it before it looks for one.
+for arg in "$@"; do
+  [[ $arg == -h || $arg == --help ]] && exec "$program" "$@"
+done
+
 master_pid=""
 cleanup() { [[ -n $master_pid ]] && kill "$master_pid" 2>/dev/null || true; }
 trap cleanup EXIT

@@ -14,6 +14,9 @@ OutgoingImage::OutgoingImage(const cv::Mat& picture) : message_(image_message(pi
 
 cv::Mat OutgoingImage::prepare_frame(int width, int height, bool bytes_only) {
   if (bytes_only && width > 0 && height > 0) {
+    // A message kept beside the bytes would hold a frame's worth that no one sends: the one made
+    // before the first subscriber came, say. The heap keeps its memory for the decoder's next use.
+    message_.reset();
     pixels_ = lay_out_frame_bytes(bytes_, width, height);
     bytes_made_ = true;
     in_bytes_ = true;

@@ -52,7 +52,7 @@ class OutgoingImage {
   ros::SerializedMessage bytes_;
   cv::Mat pixels_;  // where the image's pixels lie, in the message or in the bytes
   bool bytes_made_ = false;
-  bool in_bytes_ = false;  // the pixels lie in the bytes, and the message is only kept to be reused
+  bool in_bytes_ = false;  // the pixels lie in the bytes, and there is no message
 };
 
 }  // namespace zel
