@@ -87,7 +87,11 @@ const std::vector<ClipCase> CASES = {
     {"fragmented_mp4", "H.264, fragmented", h264({"-g", "5", "-movflags", "frag_keyframe+empty_moov"}), 160, 96, 30,
      20},
     {"odd_size", "H.264", h264(), 322, 242, 30, 10},
+    {"size_480p", "H.264", h264(), 640, 480, 30, 3},
     {"size_720p", "H.264", h264(), 1280, 720, 30, 5},
+    {"size_1080p", "H.264", h264(), 1920, 1080, 30, 3},
+    // Past 1080p at 30 a second the decoder runs a thread per core, each with frames in flight.
+    {"size_4k", "H.264", h264(), 3840, 2160, 30, 3},
     damaged("bytes_overwritten_inside_a_frame", Afterwards::bytes_overwritten),
     damaged("a_frames_length_overwritten", Afterwards::length_overwritten),
     damaged("cut_short_in_a_frame", Afterwards::cut_short),

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
+#include <random>
 #include <thread>
 
 #include "support/media.h"
@@ -173,6 +175,49 @@ TEST_F(PlaybackTest, EveryPassShowsEveryFrameOnceFromTheFirst) {
   for (std::size_t i = 0; i < sent.size(); ++i) {
     EXPECT_EQ(sent[i].frame.frame_index, static_cast<int>(i % 10)) << i;
     EXPECT_EQ(sent[i].frame_number, sent[i].frame.frame_index + 1) << "numbered afresh each pass, " << i;
+  }
+}
+
+// Passes after the first play a clip opened ahead, or the same decoder rewound; a file replaced
+// meanwhile must play anew from its next pass on. Files are replaced at random frames, each pass
+// checked against the contents the files had when it began.
+TEST_F(PlaybackTest, EachPassPlaysWhatItsFileHoldsWhenThePassBegins) {
+  for (const unsigned seed : {1u, 2u, 3u, 4u}) {
+    SCOPED_TRACE(seed);
+    std::mt19937 random(seed);
+    // A playlist of one rewinds its clip; of two, opens the next one ahead.
+    const Playlist playlist = seed % 2 == 1 ? Playlist{"cat"} : Playlist{"cat", "dog"};
+    std::map<std::string, int> codes;
+    // The colour mark carries codes 1 to 6: a replaced file takes one that no file holds now.
+    const auto replace = [&](const std::string& name) {
+      int code = 1;
+      while (std::any_of(codes.begin(), codes.end(), [&](const auto& entry) { return entry.second == code; })) ++code;
+      codes[name] = code;
+      write_clip(folder_ + name + ".mp4", code, 6, 30);
+    };
+    for (const std::string& name : playlist) replace(name);
+    PlayState state;
+    state.move_to(NO_LOCATION, std::make_shared<const Playlist>(playlist));
+    Playback playback(folder_, state, status_, clock_, output_);
+    output_.clear();
+    std::size_t passes = 0;
+    int pass_code = 0;
+    std::vector<int> expected;  // the code each frame must carry: its file's as its pass began
+    output_.on_send = [&](std::size_t n) {
+      if (output_.sent().back().frame_number == 1) pass_code = codes[playlist[passes++ % playlist.size()]];
+      expected.push_back(pass_code);
+      if (std::uniform_int_distribution<int>(0, 3)(random) == 0) {
+        replace(playlist[std::uniform_int_distribution<std::size_t>(0, playlist.size() - 1)(random)]);
+      }
+      if (n == 60) state.request_stop();
+    };
+    playback.main_loop();
+    const auto sent = output_.sent();
+    ASSERT_EQ(sent.size(), expected.size());
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      EXPECT_EQ(sent[i].frame.clip_code, expected[i]) << "frame " << i;
+      EXPECT_EQ(sent[i].frame.frame_index, sent[i].frame_number - 1) << "frame " << i;
+    }
   }
 }
 

@@ -30,7 +30,7 @@ class Playback {
   static constexpr double DEFAULT_STILL_SECONDS = 8.0;
   static constexpr double DEFAULT_STILL_RATE = IMAGE_RATE_FLOOR;
 
-  // The pace of a video whose capture reports `reported_fps`: 0, or not a number, when it cannot tell.
+  // The pace of a video whose container reports `reported_fps`: 0, or not a number, when it cannot tell.
   static double video_rate(double reported_fps);
 
   // `video_folder` ends in "/". `state`, `status`, `clock` and `output` must outlive the playback.

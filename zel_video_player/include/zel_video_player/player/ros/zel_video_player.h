@@ -29,8 +29,10 @@ namespace zel {
 // - the playing thread (the program's main thread, or the nodelet's own) runs main_loop, the
 //   player's run: it reads the play state, owns the playback engine, every frame and message it
 //   sends and the memory they are sent from, and writes the player's status;
-// - the clip worker opens the next clip ahead and releases the last; it touches only the clips it
-//   is handed (clip_opener.h);
+// - the clip worker opens the next clip ahead and decodes its first frame; it touches only the
+//   clips it is handed (clip_opener.h);
+// - FFmpeg's decoding threads, one per core past 1080p at 30 a second, each within its own
+//   decoder (clip_decoder.h);
 // - the encoder thread encodes the latest frame offered for image_transport's compressed or
 //   theora subscribers, and alone publishes on their topics (other_transports.h);
 // - the diagnostics thread, a spinner on a callback queue of its own, reads the player's status
@@ -65,8 +67,8 @@ class ZELVideoPlayer {
 
   bool is_still(const std::string& fname) const { return player_.playback().is_still(fname); }
 
-  // True when the clip ended by itself (or gave no frame); false when the robot's point changed,
-  // ROS shut down or the capture closed after at least one frame.
+  // True when the clip ended by itself (or gave no frame); false when the robot's point changed or
+  // ROS shut down.
   bool play_video(const std::string& video_name) { return player_.playback().play_video(video_name); }
 
   // True when every publication was made; false when it stopped early or the picture is unusable.
