@@ -255,6 +255,7 @@ bool Playback::send_still_paced(std::int64_t publications, std::int64_t open_ahe
     output_.send_still(stamp_for(frame_pacer));
     ++frames_sent_;
     if (next && i + 1 == std::max<std::int64_t>(1, open_ahead_after)) open_ahead(*next);
+    if (i + 1 == publications) clip_opener_.decode_first_frame_ahead();
     frame_pacer.wait_out_frame(state_, change, [this] { return stopping(); });
     if (state_.change() != change) return false;
     // A still lasts seconds; without this a Ctrl-C would wait for it to run out.

@@ -49,6 +49,10 @@ class ClipOpener {
   // soon as it has no frame left, before the last one's period has run out.
   void put_back(std::unique_ptr<ClipDecoder> decoder, bool played_out);
 
+  // Decodes the first frame of the clip asked for ahead, on the worker, once it is open: for when
+  // what plays now, a still, has shown its last frame.
+  void decode_first_frame_ahead();
+
  private:
   struct Ahead {
     std::string path;
@@ -60,8 +64,6 @@ class ClipOpener {
 
   // Lets go of a clip asked for ahead, on the worker, once any opening of it has ended.
   void drop(std::shared_ptr<Ahead> ahead);
-  // Decodes the first frame of the clip held ahead, on the worker, once it is open.
-  void decode_first_frame_ahead();
   void post(std::function<void()> job);
   void work();
 
