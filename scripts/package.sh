@@ -21,11 +21,11 @@ mkdir -p "$work_dir"
 touch "$work_dir/CATKIN_IGNORE"
 cp -a zel_video_player "$source_dir"
 
-# dpkg-checkbuilddeps names what debian/control asks for and is missing, versions in brackets. It
-# fails when it names any, which must not end the script before they are installed; when it fails
-# for another reason, dpkg-buildpackage's own check says why.
+# dpkg-checkbuilddeps names what debian/control asks for and is missing, versions in brackets; its
+# "Unmet" is "unmet" from trixie on. It fails when it names any, which must not end the script
+# before they are installed; when it fails for another reason, dpkg-buildpackage's own check says why.
 unmet=$(cd "$source_dir" && dpkg-checkbuilddeps 2>&1) || true
-missing=$(sed -n 's/.*Unmet build dependencies: //p' <<<"$unmet" | sed -E 's/\([^)]*\)//g; s/\|[^,]*//g; s/,/ /g')
+missing=$(sed -n 's/.*unmet build dependencies: //Ip' <<<"$unmet" | sed -E 's/\([^)]*\)//g; s/\|[^,]*//g; s/,/ /g')
 if [[ -n $missing ]]; then
   # shellcheck disable=SC2086 # one word per package
   scripts/install_packages.sh $missing
