@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian package that scripts/package.sh made into a bare Debian system with apt, as a
 # user would, and checks that the node, its launch files, its nodelet and the compressed transport
-# run from it with no workspace (as root):
+# run from it with no workspace, and that it carries nothing only the tests or a build need (as root):
 #   scripts/check_package.sh BASE [PACKAGE]
 # BASE is a bare system (`debootstrap --variant=minbase bookworm BASE`) and stays untouched: the
 # check runs in a copy under build/package_check, removed at the end. The media come from the
@@ -15,6 +15,17 @@ deb=${2:-$(ls build/deb/zel-video-player_*.deb 2>/dev/null | tail -n 1)}
 media=${ZEL_BUILD_DIR:-build}/sample_media
 [[ -f $deb ]] || { echo "check_package.sh: no package; make one with scripts/package.sh" >&2; exit 2; }
 [[ -d $media ]] || { echo "check_package.sh: no $media; make it with scripts/setup.sh" >&2; exit 2; }
+
+# What the package carries for the node's users alone: the tests' and the demo's stand-ins (sim/),
+# the static libraries and the node's own headers stay out; the label message's header is the one
+# a peer compiles against.
+stray=$(dpkg-deb -c "$deb" | awk '{ print $NF }' |
+  grep -E '/sim/|\.a$|/include/.*\.h$' | grep -vx '\./usr/include/zel_video_player/FrameLabel\.h' || true)
+if [[ -n $stray ]]; then
+  echo "check_package.sh: $(basename "$deb") carries what only the tests, the demo or a build need:" >&2
+  echo "$stray" >&2
+  exit 1
+fi
 
 source scripts/chroot.sh
 source scripts/build_environment.sh

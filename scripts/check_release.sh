@@ -22,16 +22,6 @@ esac
 [[ $(id -u) -eq 0 ]] || { echo "check_release.sh: debootstrap and chroot need root" >&2; exit 1; }
 scripts/install_packages.sh debootstrap git
 
-# The first Debian archive among apt's sources: a deb822 URIs line or a one-line deb entry.
-debian_mirror() {
-  local files=(/etc/apt/sources.list /etc/apt/sources.list.d/*)
-  local uri
-  uri=$(cat "${files[@]}" 2>/dev/null | sed -nE 's/^\s*URIs:\s*(\S+).*/\1/p; s/^\s*deb\s+(\[[^]]*\]\s+)?(\S+).*/\2/p' |
-    grep -E '/debian/?$' | head -n 1 || true)
-  echo "${uri:-http://deb.debian.org/debian}"
-}
-mirror=${ZEL_DEBIAN_MIRROR:-$(debian_mirror)}
-
 releases_dir=$(realpath -m build/releases)
 root=$releases_dir/$release
 mkdir -p "$releases_dir"
@@ -47,19 +37,12 @@ trap 'exit 130' INT TERM
 
 remove_chroot "$root"
 started=$SECONDS
-echo "== $release: a bare system from $mirror"
-debootstrap --variant=minbase "$release" "$root" "$mirror" >"$releases_dir/$release-debootstrap.log" 2>&1 || {
-  tail -n 20 "$releases_dir/$release-debootstrap.log"
-  echo "check_release.sh: debootstrap of $release failed" >&2
-  exit 1
-}
+make_bare_release "$release" "$root" "$releases_dir/$release-debootstrap.log"
 enter_chroot "$root"
 echo "   made in $((SECONDS - started)) s"
 
-# The tree as a clone has it, with uncommitted changes but nothing a build left.
 tree=/root/zel_video_player
-mkdir -p "$root$tree"
-git ls-files -z --cached --others --exclude-standard | tar -cf - --null -T - | tar -xf - -C "$root$tree"
+copy_tree "$root" "$tree"
 
 failed=0
 summary=()

@@ -1,12 +1,46 @@
 # Sourced by the scripts that run a bare Debian system in a folder as root (check_package.sh,
-# check_release.sh). What is mounted inside is unmounted before anything there is removed, and
-# removal never crosses into a mount: a slip would otherwise reach the host's own /dev.
+# check_release.sh, check_package_release.sh). What is mounted inside is unmounted before anything
+# there is removed, and removal never crosses into a mount: a slip would otherwise reach the host's
+# own /dev.
 #
+#   make_bare_release RELEASE ROOT LOG
+#                              makes a minimal (minbase) RELEASE in ROOT with debootstrap from the
+#                              Debian mirror apt already uses here, or ZEL_DEBIAN_MIRROR; its output
+#                              goes to LOG, whose end is shown when it fails (status 1)
+#   copy_tree ROOT FOLDER      copies the checkout in the current folder as a clone has it, with
+#                              uncommitted changes but nothing a build left, to FOLDER inside ROOT
 #   enter_chroot ROOT          gives ROOT the host's name resolution and the kernel's file systems
 #   in_chroot ROOT COMMAND     runs COMMAND with bash in ROOT, in a login's environment and nothing of
 #                              this one's: what the scripts there need they install themselves
 #   leave_chroot ROOT          ends what still runs in ROOT and unmounts what enter_chroot mounted
 #   remove_chroot ROOT         leave_chroot, then removes ROOT unless a mount stayed
+
+# The first Debian archive among apt's sources: a deb822 URIs line or a one-line deb entry.
+debian_mirror() {
+  local files=(/etc/apt/sources.list /etc/apt/sources.list.d/*)
+  local uri
+  uri=$(cat "${files[@]}" 2>/dev/null | sed -nE 's/^\s*URIs:\s*(\S+).*/\1/p; s/^\s*deb\s+(\[[^]]*\]\s+)?(\S+).*/\2/p' |
+    grep -E '/debian/?$' | head -n 1 || true)
+  echo "${uri:-http://deb.debian.org/debian}"
+}
+
+make_bare_release() {
+  local release=$1 root=$2 log=$3 mirror
+  mirror=${ZEL_DEBIAN_MIRROR:-$(debian_mirror)}
+  echo "== $release: a bare system from $mirror"
+  mkdir -p "$(dirname "$log")"
+  debootstrap --variant=minbase "$release" "$root" "$mirror" >"$log" 2>&1 || {
+    tail -n 20 "$log"
+    echo "debootstrap of $release failed" >&2
+    return 1
+  }
+}
+
+copy_tree() {
+  local target=$1$2
+  mkdir -p "$target"
+  git ls-files -z --cached --others --exclude-standard | tar -cf - --null -T - | tar -xf - -C "$target"
+}
 
 enter_chroot() {
   local root=$1

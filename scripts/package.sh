@@ -11,7 +11,9 @@ cd "$(dirname "$0")/.."
 work_dir=$(realpath -m "${ZEL_PACKAGE_DIR:-build/deb}")
 version=$(scripts/version.sh)
 
-scripts/install_packages.sh debhelper dpkg-dev lintian
+# build-essential is what every Debian package may build with unnamed: its compiler and libc's
+# headers are in no Build-Depends, so dpkg-checkbuilddeps never asks for them.
+scripts/install_packages.sh build-essential debhelper dpkg-dev lintian
 source_dir=$work_dir/zel-video-player-$version
 rm -rf "$work_dir"
 mkdir -p "$work_dir"
@@ -19,9 +21,11 @@ mkdir -p "$work_dir"
 touch "$work_dir/CATKIN_IGNORE"
 cp -a zel_video_player "$source_dir"
 
-# dpkg-checkbuilddeps names what debian/control asks for and is missing, versions in brackets.
-missing=$(cd "$source_dir" && dpkg-checkbuilddeps 2>&1 | sed -n 's/.*Unmet build dependencies: //p' |
-  sed -E 's/\([^)]*\)//g; s/\|[^,]*//g; s/,/ /g')
+# dpkg-checkbuilddeps names what debian/control asks for and is missing, versions in brackets; its
+# "Unmet" is "unmet" from trixie on. It fails when it names any, which must not end the script
+# before they are installed; when it fails for another reason, dpkg-buildpackage's own check says why.
+unmet=$(cd "$source_dir" && dpkg-checkbuilddeps 2>&1) || true
+missing=$(sed -n 's/.*unmet build dependencies: //Ip' <<<"$unmet" | sed -E 's/\([^)]*\)//g; s/\|[^,]*//g; s/,/ /g')
 if [[ -n $missing ]]; then
   # shellcheck disable=SC2086 # one word per package
   scripts/install_packages.sh $missing
