@@ -12,17 +12,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { echo "usage: scripts/check_package_release.sh RELEASE [--keep]" >&2; exit 2; }
-(($# >= 1)) || usage
-release=$1
-keep=0
-case ${2:-} in
-  "") ;;
-  --keep) keep=1 ;;
-  *) usage ;;
-esac
-[[ $release =~ ^[a-z]+$ ]] || usage
-[[ $(id -u) -eq 0 ]] || { echo "check_package_release.sh: debootstrap and chroot need root" >&2; exit 1; }
+source scripts/chroot.sh
+read_release_arguments check_package_release.sh "$@"
 media=${ZEL_BUILD_DIR:-build}/sample_media
 # Found missing only after the package's build otherwise.
 [[ -d $media ]] || { echo "check_package_release.sh: no $media; make it with scripts/setup.sh" >&2; exit 2; }
@@ -36,7 +27,6 @@ root=$releases_dir/$release-package
 out_dir=$releases_dir/$release-deb
 mkdir -p "$releases_dir"
 
-source scripts/chroot.sh
 finish() {
   local status=$?
   remove_chroot "$root" || true

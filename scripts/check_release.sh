@@ -9,24 +9,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { echo "usage: scripts/check_release.sh RELEASE [--keep]" >&2; exit 2; }
-(($# >= 1)) || usage
-release=$1
-keep=0
-case ${2:-} in
-  "") ;;
-  --keep) keep=1 ;;
-  *) usage ;;
-esac
-[[ $release =~ ^[a-z]+$ ]] || usage
-[[ $(id -u) -eq 0 ]] || { echo "check_release.sh: debootstrap and chroot need root" >&2; exit 1; }
+source scripts/chroot.sh
+read_release_arguments check_release.sh "$@"
 scripts/install_packages.sh debootstrap git
 
 releases_dir=$(realpath -m build/releases)
 root=$releases_dir/$release
 mkdir -p "$releases_dir"
 
-source scripts/chroot.sh
 finish() {
   local status=$?
   if ((keep)); then leave_chroot "$root"; else remove_chroot "$root" || true; fi

@@ -81,3 +81,20 @@ remove_chroot() {
   fi
   rm -rf --one-file-system "$root"
 }
+
+# The release scripts' command line, RELEASE [--keep], as root: sets release and keep.
+read_release_arguments() {
+  local script=$1
+  shift
+  usage() { echo "usage: scripts/$script RELEASE [--keep]" >&2; exit 2; }
+  (($# >= 1)) || usage
+  release=$1
+  keep=0
+  case ${2:-} in
+    "") ;;
+    --keep) keep=1 ;;
+    *) usage ;;
+  esac
+  [[ $release =~ ^[a-z]+$ ]] || usage
+  [[ $(id -u) -eq 0 ]] || { echo "$script: debootstrap and chroot need root" >&2; exit 1; }
+}
